@@ -9,15 +9,16 @@ class singleton {
 public:
     static T* instance() { return static_cast<T*>(instance_); }
 
+    virtual ~singleton() {
+        if (instance_ == this) instance_ = nullptr;
+    }
+
 protected:
     singleton() {
         if (!instance_) instance_ = this;
     }
     singleton(const singleton&) : singleton() {}
     singleton& operator=(const singleton&) { return *this; }
-    virtual ~singleton() {
-        if (instance_ == this) instance_ = nullptr;
-    }
 
 private:
     // Kept as the base pointer: T is not constructed yet when it is set.
