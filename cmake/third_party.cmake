@@ -1,0 +1,27 @@
+# Lua 5.1 from Debian's source package, compiled as C++ so that a Lua error
+# unwinds C++ frames, with the C stack limit of native functions raised.
+set(LUA_SRC ${VY_CACHE}/lua-5.1/src)
+if(NOT EXISTS ${LUA_SRC}/lua.h)
+  message(FATAL_ERROR "Lua sources missing in ${LUA_SRC}: run tools/setup.sh")
+endif()
+set(LUA_GEN ${CMAKE_BINARY_DIR}/lua)
+file(GLOB lua_files ${LUA_SRC}/*.c ${LUA_SRC}/*.h)
+file(COPY ${lua_files} DESTINATION ${LUA_GEN})
+file(READ ${LUA_SRC}/luaconf.h luaconf)
+string(REGEX REPLACE "#define LUAI_MAXCSTACK[ \t]+8000" "#define LUAI_MAXCSTACK\t32767" luaconf "${luaconf}")
+if(NOT luaconf MATCHES "LUAI_MAXCSTACK\t32767")
+  message(FATAL_ERROR "could not raise LUAI_MAXCSTACK")
+endif()
+file(WRITE ${LUA_GEN}/luaconf.h "${luaconf}")
+file(GLOB lua_c ${LUA_GEN}/*.c)
+list(FILTER lua_c EXCLUDE REGEX "/(lua|luac|print)\\.c$")
+set_source_files_properties(${lua_c} PROPERTIES LANGUAGE CXX)
+add_library(lua51 STATIC ${lua_c})
+target_include_directories(lua51 PUBLIC ${LUA_GEN})
+target_compile_options(lua51 PRIVATE -w)
+
+# GoogleTest, cross-built from Debian's sources.
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)

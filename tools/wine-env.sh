@@ -1,0 +1,64 @@
+# Sourced: sets up the Wine environment for one build folder and makes sure a
+# display and a persistent wineserver are there.
+#   VY_BUILD_DIR  the build folder (default: <repo>/build)
+vy_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+VY_BUILD_DIR=${VY_BUILD_DIR:-${BUILD_DIR:-$vy_root/build}}
+case "$VY_BUILD_DIR" in /*) ;; *) VY_BUILD_DIR=$vy_root/$VY_BUILD_DIR ;; esac
+mkdir -p "$VY_BUILD_DIR/wine/home"
+export WINEPREFIX=$VY_BUILD_DIR/wine/prefix
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEARCH=win32
+# No Mono or Gecko installer prompts in a fresh prefix.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+# Private HOME so the ALSA file sink below is ours.
+export HOME=$VY_BUILD_DIR/wine/home
+export VY_SOUND_SINK=${VY_SOUND_SINK:-$HOME/sound.raw}
+cat > "$HOME/.asoundrc" <<ASOUND
+pcm.!default { type file slave.pcm "null" file "$VY_SOUND_SINK" format "raw" }
+pcm.null { type null }
+ASOUND
+
+vy_lock() { exec 8>"$VY_BUILD_DIR/wine/.lock"; flock -w 300 8; }
+vy_unlock() { flock -u 8; exec 8>&-; }
+
+# A display: the caller's, or our own Xvfb shared by every build folder.
+if [ -z "${DISPLAY:-}" ]; then
+  export DISPLAY=:${VY_XVFB_DISPLAY:-97}
+  n=${DISPLAY#:}
+  if ! [ -S /tmp/.X11-unix/X$n ]; then
+    exec 7>/tmp/vy-xvfb-$n.lock
+    flock -w 60 7
+    if ! [ -S /tmp/.X11-unix/X$n ]; then
+      rm -f /tmp/.X$n-lock
+      setsid Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+      for _ in $(seq 100); do [ -S /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+    fi
+    flock -u 7; exec 7>&-
+  fi
+fi
+
+vy_services_up() {
+  local pid
+  for pid in $(pgrep -f 'system32.services\.exe' 2>/dev/null); do
+    tr '\0' '\n' < /proc/$pid/environ 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+  done
+  return 1
+}
+
+vy_lock
+# A persistent server keeps the prefix's services alive between programs, so
+# later starts are fast; they are started here with no pipes of the caller's
+# (a test runner would otherwise wait for them to close).
+if ! vy_services_up; then
+  setsid wineserver -p </dev/null >/dev/null 2>&1 || true
+  if [ ! -f "$WINEPREFIX/.vy-ready" ]; then
+    timeout 300 wine wineboot -i </dev/null >/dev/null 2>&1 || true
+    # A crashing program ends with its exception: no debugger, no dialog.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 || true
+    wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f </dev/null >/dev/null 2>&1 || true
+    touch "$WINEPREFIX/.vy-ready"
+  else
+    timeout 120 wine wineboot </dev/null >/dev/null 2>&1 || true
+  fi
+fi
+vy_unlock
