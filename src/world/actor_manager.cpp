@@ -85,6 +85,7 @@ st_actor_class* actor_manager::find_class(const char* name) const {
 void actor_manager::discard_class(st_actor_class* cls) {
     if (!cls) return;
     cls->flags |= class_disabled;
+    note_change();
     auto it = classes_.find(cls->name.c_str());
     if (it != classes_.end() && it->second == cls) classes_.erase(it);
     if (cls->use_count <= 0) {
@@ -243,16 +244,28 @@ bool actor_manager::step(actor_object* actor, int32_t level, int32_t mode) {
 
 bool actor_manager::update() {
     bool result = true;
-    for (actor_object* actor : frame_list) {
-        if (!step(actor, act_level, act_mode)) result = false;
+    for (size_t i = 0; i < frame_list.size(); ++i) {
+        if (!step(frame_list[i], act_level, act_mode)) result = false;
     }
     in_pass = true;
     return result;
 }
 
 bool actor_manager::update_late() {
-    for (actor_object* actor : act_list) {
-        if (!step(actor, act_level, act_mode)) return false;
+    for (size_t i = 0; i < act_list.size(); ++i) {
+        // The act list is long and its actors lie all over the heap: ask
+        // for the records a few steps ahead.
+        if (i + 8 < act_list.size()) {
+            const actor_object* ahead = act_list[i + 8];
+            __builtin_prefetch(ahead);
+            __builtin_prefetch(&ahead->slots[slot_mode]);
+        }
+        if (i + 4 < act_list.size() && static_cast<uint32_t>(act_mode) <= 3) {
+            // Its slot was asked for four steps ago: now what the slot holds.
+            const script_value& state = act_list[i + 4]->slots[slot_mode + act_mode].state;
+            if (state.kind == script_value_object) __builtin_prefetch(reinterpret_cast<const void*>(state.data));
+        }
+        if (!step(act_list[i], act_level, act_mode)) return false;
     }
     return true;
 }
@@ -301,51 +314,60 @@ void actor_manager::activate_new(actor_object* actor) {
 
 void actor_manager::dispose() {
     in_pass = false;
-    for (actor_object* actor : late_list) step(actor, act_level, act_mode);
+    for (size_t i = 0; i < late_list.size(); ++i) step(late_list[i], act_level, act_mode);
 
-    for (auto it = release_list.begin(); it != release_list.end();) {
-        actor_object* actor = *it;
+    size_t kept = 0;
+    for (size_t i = 0; i < release_list.size(); ++i) {
+        actor_object* actor = release_list[i];
         if (actor->flags != actor_released) {
-            ++it;
+            release_list[kept++] = actor;
             continue;
         }
-        it = release_list.erase(it);
         named_object_entry* entry = actor->named;
         delete actor;
         forget_entry(entry);
     }
+    release_list.resize(kept);
 
-    for (auto it = act_list.begin(); it != act_list.end();) {
-        actor_object* actor = *it;
-        if (!actor_is_alive(actor)) {
-            actor_kill(actor);
-            kill(actor);
-            it = act_list.erase(it);
-            continue;
-        }
-        const uint32_t run = actor->flags & actor_run_mask;
-        if (run == run_waiting) {
-            if (!actor->set_run_state(run_running)) {
+    if (dispose_pending_) {
+        dispose_pending_ = false;
+        // Indices, not iterators: a dead function may create actors, which
+        // are appended and walked here too.
+        kept = 0;
+        for (size_t i = 0; i < act_list.size(); ++i) {
+            actor_object* actor = act_list[i];
+            if (!actor_is_alive(actor)) {
                 actor_kill(actor);
-            } else {
-                refresh(actor);
-                actor_send_system_event(actor, event_activation, {0, 0});
+                kill(actor);
+                continue;
             }
-        } else if (run == run_stored) {
-            actor_send_system_event(actor, event_stored, {0, 0});
-            actor->set_run_state(run_frozen);
+            const uint32_t run = actor->flags & actor_run_mask;
+            if (run == run_waiting) {
+                if (!actor->set_run_state(run_running)) {
+                    actor_kill(actor);
+                } else {
+                    refresh(actor);
+                    actor_send_system_event(actor, event_activation, {0, 0});
+                }
+            } else if (run == run_stored) {
+                actor_send_system_event(actor, event_stored, {0, 0});
+                actor->set_run_state(run_frozen);
+            }
+            act_list[kept++] = actor;
         }
-        ++it;
-    }
+        act_list.resize(kept);
 
-    for (actor_list* list : {&frame_list, &late_list}) {
-        for (auto it = list->begin(); it != list->end();) {
-            if (actor_is_alive(*it)) {
-                ++it;
-            } else {
-                kill(*it);
-                it = list->erase(it);
+        for (actor_list* list : {&frame_list, &late_list}) {
+            kept = 0;
+            for (size_t i = 0; i < list->size(); ++i) {
+                actor_object* actor = (*list)[i];
+                if (actor_is_alive(actor)) {
+                    (*list)[kept++] = actor;
+                } else {
+                    kill(actor);
+                }
             }
+            list->resize(kept);
         }
     }
 
