@@ -196,6 +196,10 @@ actor_object* actor_manager::create_object(const char* name, st_actor_class* cls
         return discard("failed in initialization of actor");
     }
 
+    // A full handle table refuses the actor rather than leave it without id.
+    object_container* container = object_container::instance();
+    if (container && container->insert(actor) == 0) return discard("failed in activation of actor");
+
     if (cls->flags & (class_late_list | class_frame_list)) {
         if (!actor->start(true)) return discard("failed in activation of actor");
         ((cls->flags & class_frame_list) ? frame_list : late_list).push_back(actor);
@@ -208,7 +212,6 @@ actor_object* actor_manager::create_object(const char* name, st_actor_class* cls
     }
     ++actor->ref_count;
     actor->update_visibility();
-    if (object_container::instance()) object_container::instance()->insert(actor);
     return actor;
 }
 

@@ -251,3 +251,24 @@ TEST_F(WorldFrame, ClassesAndScriptReferences) {
     lua_pop(L, 2);
 }
 }  // namespace
+
+namespace {
+TEST_F(WorldFrame, ActorsHoldHandlesWhileTheyLive) {
+    run("function dead(a) error('dead fails') end");
+    st_actor_class* cls = make_class("handled", 0, {{slot_dead, "dead"}});
+    actor_object* a = create(cls);
+    actor_object* b = create(cls);
+    EXPECT_EQ(1u, a->id);
+    EXPECT_EQ(2u, b->id);
+    EXPECT_EQ(a, objects->container.find_actor(1));
+    actor_kill(a);
+    // A failing dead function is reported but fails nothing.
+    EXPECT_EQ(0, frame());
+    EXPECT_EQ(0, script_error_status);
+    EXPECT_TRUE(log.has("dead fails"));
+    EXPECT_EQ(nullptr, objects->container.find_actor(1));
+    actor_object* c = create(cls);
+    EXPECT_EQ(1u, c->id);  // the freed id comes back first
+    EXPECT_EQ(c, objects->container.find_actor(1));
+}
+}  // namespace
