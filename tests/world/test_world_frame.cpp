@@ -188,6 +188,8 @@ TEST_F(WorldFrame, NamedObjectsOutliveTheirActors) {
 
     actor_kill(first);
     frame();
+    frame();  // the record is gone; the entry stays for its stored value
+    EXPECT_FALSE(live_object_is(first, live_actor));
     lua_pushstring(L, "player");
     EXPECT_EQ(nullptr, to_object(L, -1));
     lua_pop(L, 1);
@@ -201,6 +203,15 @@ TEST_F(WorldFrame, NamedObjectsOutliveTheirActors) {
     ASSERT_NE(nullptr, create(other, "player"));
     EXPECT_TRUE(log.has("2 actors.create: named object class is not equal, new=villain"));
     EXPECT_EQ("nil", text("got"));
+
+    // An entry holding nothing more goes with its last actor.
+    actor_object* passing = create(make_class("quiet", 0, {}), "passer");
+    ASSERT_NE(nullptr, objects->actors.find_named_object("passer"));
+    actor_kill(passing);
+    frame();
+    EXPECT_NE(nullptr, objects->actors.find_named_object("passer"));  // still referenced
+    frame();
+    EXPECT_EQ(nullptr, objects->actors.find_named_object("passer"));
 
     // Unnamed actors share the "" entry, which never keeps anything.
     actor_object* nobody = create(cls);
