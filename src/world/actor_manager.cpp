@@ -145,6 +145,14 @@ actor_object* actor_manager::create_object(const char* name, st_actor_class* cls
         system_log_trace(1, "actors.create", "actor class %s is not initialized", class_name(cls));
         return nullptr;
     }
+    // The init value may name a stack slot relative to the top; actions push
+    // onto that stack before they read it.
+    actor_create_values v = values;
+    lua_State* L = action_lua();
+    if (L && v.init.kind == script_value_stack && static_cast<int>(v.init.data) < 0 &&
+        static_cast<int>(v.init.data) > LUA_REGISTRYINDEX) {
+        v.init.data = static_cast<uintptr_t>(lua_gettop(L) + static_cast<int>(v.init.data) + 1);
+    }
     named_object_entry* entry = unnamed_;
     if (name && *name) {
         entry = register_named_object(name, cls);
@@ -175,10 +183,10 @@ actor_object* actor_manager::create_object(const char* name, st_actor_class* cls
     actor->sprite_offset[0] = cls->sprite_offset[0];
     actor->sprite_offset[1] = cls->sprite_offset[1];
     actor->sprite_offset[2] = cls->sprite_offset[2];
-    actor->set_position(values.position[0], values.position[1], values.position[2]);
-    actor->zorder = values.zorder;
-    actor->set_vector(values.vector[0], values.vector[1], values.vector[2]);
-    actor->set_way(values.way);
+    actor->set_position(v.position[0], v.position[1], v.position[2]);
+    actor->zorder = v.zorder;
+    actor->set_vector(v.vector[0], v.vector[1], v.vector[2]);
+    actor->set_way(v.way);
     if (parent) {
         actor_ref_assign(actor->parent, parent);
         ++parent->child_count;
@@ -188,11 +196,11 @@ actor_object* actor_manager::create_object(const char* name, st_actor_class* cls
     action_manager* am = action_manager::instance();
     for (uint32_t i = 0; i < slot_count; ++i) {
         action_slot_release(actor->slots[i], am->lua());
-        if (!action_slot_bind(am, actor, &cls->actions[i], &actor->slots[i], values.init)) {
+        if (!action_slot_bind(am, actor, &cls->actions[i], &actor->slots[i], v.init)) {
             return discard("failed in initialization of actor");
         }
     }
-    if (am->call_act_init(actor, &actor->slots[slot_init], values.init) != 0) {
+    if (am->call_act_init(actor, &actor->slots[slot_init], v.init) != 0) {
         return discard("failed in initialization of actor");
     }
 
