@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "core/ini_file.h"
 #include "core/paths.h"
 
 namespace {
@@ -161,4 +162,17 @@ bool run_archive_command(const archive_tool_settings& settings, const wchar_t* s
         return false;
     }
     return true;
+}
+
+bool run_archive_tool(const ini_file& ini, const wchar_t* section, const std::vector<wstring>& values) {
+    archive_tool_settings settings;
+    settings.tool = ini.get_string(section, L"TOOL", L"");
+    settings.shell = ini.get_int(section, L"SHELL", 0);
+    settings.args = ini.get_string(section, L"ARGS", L"");
+    return run_archive_command(settings, section, values);
+}
+
+bool run_archive_tool_pair(const ini_file& ini, const wchar_t* section, const wstring& source,
+                           const wstring& destination) {
+    return run_archive_tool(ini, section, {source, destination});
 }

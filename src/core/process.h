@@ -12,6 +12,8 @@
 
 #include "core/strings.h"
 
+class ini_file;
+
 // Copies the template with <0> replaced by value0 and <1> by the first of
 // values. A placeholder number is read with its base prefix ("0x1" is 1).
 // False, the output incomplete, for a "<" without ">", a malformed number
@@ -37,5 +39,12 @@ struct archive_tool_settings {
 // section names the archive kind in the messages.
 bool run_archive_command(const archive_tool_settings& settings, const wchar_t* section,
                          const std::vector<wstring>& values);
+
+// Reads TOOL, SHELL (default 0) and ARGS from the section of the archive
+// kind and runs the tool as run_archive_command does.
+bool run_archive_tool(const ini_file& ini, const wchar_t* section, const std::vector<wstring>& values);
+// The tool on a source archive and a destination (<1> and <2>).
+bool run_archive_tool_pair(const ini_file& ini, const wchar_t* section, const wstring& source,
+                           const wstring& destination);
 
 #endif

@@ -85,6 +85,7 @@ st_actor_class* actor_manager::find_class(const char* name) const {
 void actor_manager::discard_class(st_actor_class* cls) {
     if (!cls) return;
     cls->flags |= class_disabled;
+    note_change();
     auto it = classes_.find(cls->name.c_str());
     if (it != classes_.end() && it->second == cls) classes_.erase(it);
     if (cls->use_count <= 0) {
@@ -144,6 +145,14 @@ actor_object* actor_manager::create_object(const char* name, st_actor_class* cls
         system_log_trace(1, "actors.create", "actor class %s is not initialized", class_name(cls));
         return nullptr;
     }
+    // The init value may name a stack slot relative to the top; actions push
+    // onto that stack before they read it.
+    actor_create_values v = values;
+    lua_State* L = action_lua();
+    if (L && v.init.kind == script_value_stack && static_cast<int>(v.init.data) < 0 &&
+        static_cast<int>(v.init.data) > LUA_REGISTRYINDEX) {
+        v.init.data = static_cast<uintptr_t>(lua_gettop(L) + static_cast<int>(v.init.data) + 1);
+    }
     named_object_entry* entry = unnamed_;
     if (name && *name) {
         entry = register_named_object(name, cls);
@@ -174,10 +183,10 @@ actor_object* actor_manager::create_object(const char* name, st_actor_class* cls
     actor->sprite_offset[0] = cls->sprite_offset[0];
     actor->sprite_offset[1] = cls->sprite_offset[1];
     actor->sprite_offset[2] = cls->sprite_offset[2];
-    actor->set_position(values.position[0], values.position[1], values.position[2]);
-    actor->zorder = values.zorder;
-    actor->set_vector(values.vector[0], values.vector[1], values.vector[2]);
-    actor->set_way(values.way);
+    actor->set_position(v.position[0], v.position[1], v.position[2]);
+    actor->zorder = v.zorder;
+    actor->set_vector(v.vector[0], v.vector[1], v.vector[2]);
+    actor->set_way(v.way);
     if (parent) {
         actor_ref_assign(actor->parent, parent);
         ++parent->child_count;
@@ -187,13 +196,17 @@ actor_object* actor_manager::create_object(const char* name, st_actor_class* cls
     action_manager* am = action_manager::instance();
     for (uint32_t i = 0; i < slot_count; ++i) {
         action_slot_release(actor->slots[i], am->lua());
-        if (!action_slot_bind(am, actor, &cls->actions[i], &actor->slots[i], values.init)) {
+        if (!action_slot_bind(am, actor, &cls->actions[i], &actor->slots[i], v.init)) {
             return discard("failed in initialization of actor");
         }
     }
-    if (am->call_act_init(actor, &actor->slots[slot_init], values.init) != 0) {
+    if (am->call_act_init(actor, &actor->slots[slot_init], v.init) != 0) {
         return discard("failed in initialization of actor");
     }
+
+    // A full handle table refuses the actor rather than leave it without id.
+    object_container* container = object_container::instance();
+    if (container && container->insert(actor) == 0) return discard("failed in activation of actor");
 
     if (cls->flags & (class_late_list | class_frame_list)) {
         if (!actor->start(true)) return discard("failed in activation of actor");
@@ -207,7 +220,6 @@ actor_object* actor_manager::create_object(const char* name, st_actor_class* cls
     }
     ++actor->ref_count;
     actor->update_visibility();
-    if (object_container::instance()) object_container::instance()->insert(actor);
     return actor;
 }
 
@@ -243,16 +255,28 @@ bool actor_manager::step(actor_object* actor, int32_t level, int32_t mode) {
 
 bool actor_manager::update() {
     bool result = true;
-    for (actor_object* actor : frame_list) {
-        if (!step(actor, act_level, act_mode)) result = false;
+    for (size_t i = 0; i < frame_list.size(); ++i) {
+        if (!step(frame_list[i], act_level, act_mode)) result = false;
     }
     in_pass = true;
     return result;
 }
 
 bool actor_manager::update_late() {
-    for (actor_object* actor : act_list) {
-        if (!step(actor, act_level, act_mode)) return false;
+    for (size_t i = 0; i < act_list.size(); ++i) {
+        // The act list is long and its actors lie all over the heap: ask
+        // for the records a few steps ahead.
+        if (i + 8 < act_list.size()) {
+            const actor_object* ahead = act_list[i + 8];
+            __builtin_prefetch(ahead);
+            __builtin_prefetch(&ahead->slots[slot_mode]);
+        }
+        if (i + 4 < act_list.size() && static_cast<uint32_t>(act_mode) <= 3) {
+            // Its slot was asked for four steps ago: now what the slot holds.
+            const script_value& state = act_list[i + 4]->slots[slot_mode + act_mode].state;
+            if (state.kind == script_value_object) __builtin_prefetch(reinterpret_cast<const void*>(state.data));
+        }
+        if (!step(act_list[i], act_level, act_mode)) return false;
     }
     return true;
 }
@@ -301,51 +325,60 @@ void actor_manager::activate_new(actor_object* actor) {
 
 void actor_manager::dispose() {
     in_pass = false;
-    for (actor_object* actor : late_list) step(actor, act_level, act_mode);
+    for (size_t i = 0; i < late_list.size(); ++i) step(late_list[i], act_level, act_mode);
 
-    for (auto it = release_list.begin(); it != release_list.end();) {
-        actor_object* actor = *it;
+    size_t kept = 0;
+    for (size_t i = 0; i < release_list.size(); ++i) {
+        actor_object* actor = release_list[i];
         if (actor->flags != actor_released) {
-            ++it;
+            release_list[kept++] = actor;
             continue;
         }
-        it = release_list.erase(it);
         named_object_entry* entry = actor->named;
         delete actor;
         forget_entry(entry);
     }
+    release_list.resize(kept);
 
-    for (auto it = act_list.begin(); it != act_list.end();) {
-        actor_object* actor = *it;
-        if (!actor_is_alive(actor)) {
-            actor_kill(actor);
-            kill(actor);
-            it = act_list.erase(it);
-            continue;
-        }
-        const uint32_t run = actor->flags & actor_run_mask;
-        if (run == run_waiting) {
-            if (!actor->set_run_state(run_running)) {
+    if (dispose_pending_) {
+        dispose_pending_ = false;
+        // Indices, not iterators: a dead function may create actors, which
+        // are appended and walked here too.
+        kept = 0;
+        for (size_t i = 0; i < act_list.size(); ++i) {
+            actor_object* actor = act_list[i];
+            if (!actor_is_alive(actor)) {
                 actor_kill(actor);
-            } else {
-                refresh(actor);
-                actor_send_system_event(actor, event_activation, {0, 0});
+                kill(actor);
+                continue;
             }
-        } else if (run == run_stored) {
-            actor_send_system_event(actor, event_stored, {0, 0});
-            actor->set_run_state(run_frozen);
+            const uint32_t run = actor->flags & actor_run_mask;
+            if (run == run_waiting) {
+                if (!actor->set_run_state(run_running)) {
+                    actor_kill(actor);
+                } else {
+                    refresh(actor);
+                    actor_send_system_event(actor, event_activation, {0, 0});
+                }
+            } else if (run == run_stored) {
+                actor_send_system_event(actor, event_stored, {0, 0});
+                actor->set_run_state(run_frozen);
+            }
+            act_list[kept++] = actor;
         }
-        ++it;
-    }
+        act_list.resize(kept);
 
-    for (actor_list* list : {&frame_list, &late_list}) {
-        for (auto it = list->begin(); it != list->end();) {
-            if (actor_is_alive(*it)) {
-                ++it;
-            } else {
-                kill(*it);
-                it = list->erase(it);
+        for (actor_list* list : {&frame_list, &late_list}) {
+            kept = 0;
+            for (size_t i = 0; i < list->size(); ++i) {
+                actor_object* actor = (*list)[i];
+                if (actor_is_alive(actor)) {
+                    (*list)[kept++] = actor;
+                } else {
+                    kill(actor);
+                }
             }
+            list->resize(kept);
         }
     }
 

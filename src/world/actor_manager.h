@@ -4,9 +4,9 @@
 #define VY_WORLD_ACTOR_MANAGER_H
 
 #include <cstdint>
-#include <list>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "core/singleton.h"
 #include "world/named_objects.h"
@@ -28,7 +28,9 @@ struct actor_create_values {
 
 class actor_manager : public singleton<actor_manager> {
 public:
-    using actor_list = std::list<actor_object*>;
+    // Lists keep insertion order. Passes walk them by index, so actors
+    // appended during a walk are safe; only dispose takes actors out.
+    using actor_list = std::vector<actor_object*>;
 
     actor_manager();
     ~actor_manager() override;
@@ -61,6 +63,12 @@ public:
     bool in_pass = false;
     bool releasing = false;
 
+    // Something that the end of the frame must look at happened (a kill, a
+    // run-state change, a class taken out of use). Without it the end of the
+    // frame leaves the lists alone instead of testing every actor again.
+    // Whoever gives a sprite a negative first frame event must note it too.
+    void note_change() { dispose_pending_ = true; }
+
     const std::map<std::string, named_object_entry>& named_objects() const { return named_; }
 
 private:
@@ -71,6 +79,7 @@ private:
     std::map<std::string, st_actor_class*> classes_;
     std::map<std::string, named_object_entry> named_;
     named_object_entry* unnamed_ = nullptr;
+    bool dispose_pending_ = false;
 
     friend class actor_object;
 };

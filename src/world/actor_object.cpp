@@ -60,6 +60,9 @@ void actor_object::release() {
 
 bool actor_object::set_run_state(uint32_t state) {
     flags = (flags & ~actor_run_mask) | (state & actor_run_mask);
+    if (state != run_running) {
+        if (actor_manager* manager = actor_manager::instance()) manager->note_change();
+    }
     if (state == run_running) {
         if (sprite) {
             if (!(flags & actor_hidden_by_script)) sprite->flags &= ~sprite_hidden;
@@ -137,15 +140,6 @@ bool actor_is_alive(const actor_object* actor) {
     return !(actor->sprite && actor->sprite->frame_events[0] < 0);
 }
 
-bool actor_is_active(const actor_object* actor, int32_t level) {
-    const uint32_t f = actor->flags;
-    if (f & actor_dead) return false;
-    if (!actor->cls || (actor->cls->flags & class_disabled)) return false;
-    if ((f & actor_run_mask) >= run_waiting) return false;
-    if (f & actor_asleep) return false;
-    return actor->act_level <= level;
-}
-
 int32_t actor_call_slot(actor_object* actor, uint32_t slot, void* context, int32_t event,
                         script_value value) {
     action_slot* s = &actor->slots[slot];
@@ -171,6 +165,7 @@ void actor_kill(actor_object* actor) {
     if (!actor->cls || (actor->flags & actor_dying)) return;
     actor_send_system_event(actor, event_kill, {0, 0});
     actor->flags |= actor_dying;
+    if (actor_manager* manager = actor_manager::instance()) manager->note_change();
     if (actor->sprite) actor->sprite->flags |= sprite_hidden;
     if (actor->cls && actor->cls->dead_event > 0) {
         actor_call_slot(actor, slot_catch, nullptr, actor->cls->dead_event, {0, 0});

@@ -7,8 +7,8 @@
 #include <cstdint>
 
 #include "world/action_slot.h"
+#include "world/actor_class.h"
 
-class st_actor_class;
 class sprite_object;
 struct named_object_entry;
 
@@ -54,11 +54,15 @@ public:
     // The sprite's paused bit follows the actor's activity.
     void update_visibility();
 
+    // What every step reads comes first, so a step touches few cache lines.
+    uint32_t flags = 0;
+    st_actor_class* cls;
+    sprite_object* sprite = nullptr;
+    actor_object* parent = nullptr;  // counted reference
+    int32_t act_mode = 0;
+    int32_t act_level = 0;
     uint32_t id = 0;
     named_object_entry* named = nullptr;
-    st_actor_class* cls;
-    uint32_t flags = 0;
-    sprite_object* sprite = nullptr;
     float sprite_offset[3] = {};
     float position[3] = {};
     float vector[3] = {};
@@ -66,12 +70,9 @@ public:
     int32_t way = 0;
     int32_t zorder = 0;
     action_slot slots[slot_count] = {};
-    int32_t act_mode = 0;
-    int32_t act_level = 0;
     script_value extend = {0, 0};
     int32_t extend_count = 0;
     int32_t ref_count = 0;
-    actor_object* parent = nullptr;  // counted reference
     int32_t child_count = 0;
     uint32_t blend = 0;
 };
@@ -86,7 +87,16 @@ int32_t actor_call_slot(actor_object* actor, uint32_t slot, void* context, int32
 int32_t actor_throw_event(actor_object* actor, int32_t event, void* context, script_value value);
 int32_t actor_send_system_event(actor_object* actor, int32_t event, script_value value);
 void actor_kill(actor_object* actor);
-bool actor_is_active(const actor_object* actor, int32_t level);
+// Not dead, class enabled, running (or just stored), awake, and at most
+// the given act level. Asked for every actor every frame: kept inline.
+inline bool actor_is_active(const actor_object* actor, int32_t level) {
+    const uint32_t f = actor->flags;
+    if (f & actor_dead) return false;
+    if (!actor->cls || (actor->cls->flags & class_disabled)) return false;
+    if ((f & actor_run_mask) >= run_waiting) return false;
+    if (f & actor_asleep) return false;
+    return actor->act_level <= level;
+}
 // Neither dead nor dying, class enabled, and no death asked by the sprite.
 bool actor_is_alive(const actor_object* actor);
 

@@ -61,8 +61,9 @@ int32_t coaction::act_main(actor_object* actor, void*, action_slot* slot, int32_
     if (slot->state.kind != script_value_object) return 0;
     coaction* co = value_pointer_of<coaction>(slot->state);
     if (co->thread_ref <= 0) return 0;  // its function has already returned
-    if (!coaction_is_ready(co)) return 0;
-    script_error_info error;
+    if (!co->waits.empty() && !coaction_is_ready(co)) return 0;
+    // One record for every resume: it is written only when a resume fails.
+    static script_error_info error;
     const int result = script(co->thread).resume(0, &error);
     if (result == 0) return 0;
     if (result == 1) {
@@ -73,6 +74,7 @@ int32_t coaction::act_main(actor_object* actor, void*, action_slot* slot, int32_
     }
     TRACE_ERROR("coaction::act_main", "script::resume", result);
     script_report_error_text(error, nullptr);
+    error.clear();
     if (script_error_status == 0) script_error_status = -1;
     return 1;
 }

@@ -36,7 +36,8 @@ extend_action* extend_action::get_object(lua_State* L, int index) {
         lua_pop(L, 1);
     }
     if (!live_object_is(object, live_extend_action)) {
-        TRACE_ERROR("extend_action::get_object", "no live action object", -1);
+        // Where the script went wrong matters more than what it passed.
+        script_call_stack_trace_locals(nullptr, L, "extend_action::get_object");
         return nullptr;
     }
     return static_cast<extend_action*>(object);

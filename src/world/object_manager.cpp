@@ -54,11 +54,7 @@ int32_t world_frame_step() {
     objects->update();
     if (!objects->actors.update()) return -1;
     if (objects->act_frame && !objects->actors.update_late()) return -1;
-    if (script_error_status != 0) {
-        TRACE_ERROR("system_manager::onframe", "fatal error", script_error_status);
-        return -1;
-    }
-    return 0;
+    return script_error_status != 0 ? -1 : 0;
 }
 
 void world_end_frame() {

@@ -30,7 +30,8 @@ public:
 };
 
 // The world's share of one frame, in order: extend actions, act clock,
-// frame list, act list on act frames, the script error check. 0 or -1.
+// frame list, act list on act frames, the script error check. 0 or -1;
+// the caller logs a failed frame.
 int32_t world_frame_step();
 // After rendering.
 void world_end_frame();

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "core/ini_file.h"
 #include "core/process.h"
 #include "scratch_dir.h"
 
@@ -88,16 +89,24 @@ protected:
     // Runs the archive tool, capturing what it writes to standard error.
     bool run(const archive_tool_settings& settings, const std::vector<wstring>& values,
              std::string& errors) {
+        bool result = false;
+        bool finished = with_stderr(errors, [&] { return run_archive_command(settings, L"zip", values); },
+                                    result);
+        EXPECT_TRUE(finished) << "the tool did not finish in time";
+        return result;
+    }
+
+    // Runs a call that waits for another program, within a time limit,
+    // with the standard error stream going to a file; false when it did not
+    // finish in time.
+    bool with_stderr(std::string& errors, std::function<bool()> call, bool& result) {
         std::wstring err_path = scratch.path(L"stderr.txt");
         fflush(stderr);
         int saved = _dup(2);
         int fd = _wopen(err_path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_TEXT,
                         _S_IREAD | _S_IWRITE);
         _dup2(fd, 2);
-        bool result = false;
-        bool finished = finishes_within(std::chrono::seconds(30),
-                                        [&] { return run_archive_command(settings, L"zip", values); },
-                                        result);
+        bool finished = finishes_within(std::chrono::seconds(30), call, result);
         fflush(stderr);
         _dup2(saved, 2);
         _close(saved);
@@ -106,8 +115,7 @@ protected:
         errors.clear();
         for (char c : read_whole(err_path))
             if (c != '\r') errors += c;
-        EXPECT_TRUE(finished) << "the tool did not finish in time";
-        return result;
+        return finished;
     }
 
     scratch_dir scratch;
@@ -197,6 +205,42 @@ TEST_F(ExternalProgram, ArchiveToolThatCannotStart) {
     EXPECT_FALSE(run(settings, {L"a.zip"}, errors));
     std::string fake_narrow(fake.begin(), fake.end());
     EXPECT_EQ(errors, "error: cannot execute command '" + fake_narrow + " a.zip'\n");
+}
+
+TEST_F(ExternalProgram, ArchiveToolFromItsIniSection) {
+    const std::wstring wide_tool = probe_path();
+    const std::string tool(wide_tool.begin(), wide_tool.end());
+    std::wstring ini_path = scratch.path(L"VyUpdate.ini");
+    ASSERT_TRUE(write_whole(ini_path,
+                            "[zip]\r\nTOOL=" + tool + "\r\nARGS=<0> x <1> <2>\r\n"
+                            "[lzh]\r\nTOOL=" + tool + "\r\nSHELL=1\r\nARGS=<0> <2> exit=4\r\n"
+                            "[rar]\r\nTOOL=" + tool + "\r\n"));
+    ini_file ini(ini_path.c_str());
+    struct row {
+        const wchar_t* section;
+        bool ok;
+        std::string record;
+        std::string error;
+    };
+    const row rows[] = {
+        {L"zip", true, "x|a.zip|out\n", ""},
+        {L"lzh", false, "out|exit=4\n", "error: command error (4)\n"},
+        {L"rar", false, "", "error: unsupported archive format 'rar'\n"},
+        {L"cab", false, "", "error: no archive expand tool '"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(r.section)));
+        DeleteFileW(record.c_str());
+        std::string errors;
+        bool result = false;
+        bool finished = with_stderr(errors, [&] {
+            return run_archive_tool_pair(ini, r.section, L"a.zip", L"out");
+        }, result);
+        ASSERT_TRUE(finished);
+        EXPECT_EQ(result, r.ok);
+        EXPECT_EQ(exists(record) ? read_whole(record) : "", r.record);
+        EXPECT_EQ(errors.substr(0, r.error.size()), r.error);
+    }
 }
 
 }  // namespace

@@ -188,6 +188,8 @@ TEST_F(WorldFrame, NamedObjectsOutliveTheirActors) {
 
     actor_kill(first);
     frame();
+    frame();  // the record is gone; the entry stays for its stored value
+    EXPECT_FALSE(live_object_is(first, live_actor));
     lua_pushstring(L, "player");
     EXPECT_EQ(nullptr, to_object(L, -1));
     lua_pop(L, 1);
@@ -201,6 +203,15 @@ TEST_F(WorldFrame, NamedObjectsOutliveTheirActors) {
     ASSERT_NE(nullptr, create(other, "player"));
     EXPECT_TRUE(log.has("2 actors.create: named object class is not equal, new=villain"));
     EXPECT_EQ("nil", text("got"));
+
+    // An entry holding nothing more goes with its last actor.
+    actor_object* passing = create(make_class("quiet", 0, {}), "passer");
+    ASSERT_NE(nullptr, objects->actors.find_named_object("passer"));
+    actor_kill(passing);
+    frame();
+    EXPECT_NE(nullptr, objects->actors.find_named_object("passer"));  // still referenced
+    frame();
+    EXPECT_EQ(nullptr, objects->actors.find_named_object("passer"));
 
     // Unnamed actors share the "" entry, which never keeps anything.
     actor_object* nobody = create(cls);
@@ -249,5 +260,26 @@ TEST_F(WorldFrame, ClassesAndScriptReferences) {
     lua_pushnumber(L, 12);
     EXPECT_EQ(nullptr, to_object(L, -1));
     lua_pop(L, 2);
+}
+}  // namespace
+
+namespace {
+TEST_F(WorldFrame, ActorsHoldHandlesWhileTheyLive) {
+    run("function dead(a) error('dead fails') end");
+    st_actor_class* cls = make_class("handled", 0, {{slot_dead, "dead"}});
+    actor_object* a = create(cls);
+    actor_object* b = create(cls);
+    EXPECT_EQ(1u, a->id);
+    EXPECT_EQ(2u, b->id);
+    EXPECT_EQ(a, objects->container.find_actor(1));
+    actor_kill(a);
+    // A failing dead function is reported but fails nothing.
+    EXPECT_EQ(0, frame());
+    EXPECT_EQ(0, script_error_status);
+    EXPECT_TRUE(log.has("dead fails"));
+    EXPECT_EQ(nullptr, objects->container.find_actor(1));
+    actor_object* c = create(cls);
+    EXPECT_EQ(1u, c->id);  // the freed id comes back first
+    EXPECT_EQ(c, objects->container.find_actor(1));
 }
 }  // namespace

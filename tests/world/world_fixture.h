@@ -104,7 +104,8 @@ protected:
         std::string chunk = std::string("return ") + init;
         EXPECT_EQ(0, luaL_dostring(L, chunk.c_str())) << lua_tostring(L, -1);
         actor_create_values values;
-        values.init = make_value(script_value_stack, static_cast<uint32_t>(lua_gettop(L)));
+        // Relative to the top, as callers that just pushed it would say.
+        values.init = make_value(script_value_stack, static_cast<uintptr_t>(-1));
         actor_object* actor = objects->actors.create_object(name, cls, values, nullptr);
         lua_pop(L, 1);
         return actor;
