@@ -111,7 +111,8 @@ public:
     // 0 queued, or already pending for this iterator.
     int load_async(iterator& it);
     // Polled once a frame: 0 while the load runs; then 1 (one use counted)
-    // or the negative result. 1 when nothing is pending.
+    // or the negative result. 1 when nothing is pending; -1 for an unset
+    // iterator.
     int finish_load(iterator& it);
     // The entry's information record, made on first request.
     void* get_info(iterator& it);
