@@ -1,0 +1,131 @@
+// The engine's sprite batch and the standard textured quad.
+//
+// The batch queues quads itself and hands them to D3DX only at `end`,
+// sorted back to front by depth (stable, so equal depths keep the order
+// their layer drew them in), switching blend states where a quad asks for
+// another blend row.
+#ifndef VY_GRAPHICS_SPRITE_H
+#define VY_GRAPHICS_SPRITE_H
+
+#include <d3d9.h>
+#include <d3dx9.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "graphics/graphic_object.h"
+#include "graphics/render_layer.h"
+
+class graphic_texture;
+
+// Rows of the blend table; the low byte of a blend mode picks one.
+constexpr uint32_t blend_row_count = 11;
+
+// Begin flags the layers use (the D3DX sort flags are stripped anyway).
+enum : uint32_t {
+    sprite_begin_opaque = 0x80,
+    sprite_begin_alpha = 0x50,
+    sprite_begin_vertex_alpha = 0x90,
+    sprite_sort_flags = 0xE0,
+};
+
+class graphic_sprite : public graphic_object {
+public:
+    struct quad {
+        IDirect3DTexture9* texture;
+        RECT rect;
+        D3DXMATRIX transform;
+        D3DXVECTOR3 center;
+        D3DCOLOR color;
+        uint32_t flags;  // quad_whole_texture, quad_no_center
+        uint32_t blend;
+    };
+    enum : uint32_t { quad_whole_texture = 1, quad_no_center = 2 };
+
+    explicit graphic_sprite(graphic* owner);
+    ~graphic_sprite() override;
+
+    bool create() override;
+    bool release(bool all) override;
+    bool onlost() override;
+    bool restore() override;
+
+    HRESULT begin(uint32_t flags);
+    HRESULT draw(const RECT* rect, IDirect3DTexture9* texture, const D3DXVECTOR3* center,
+                 D3DCOLOR color);
+    HRESULT end();
+
+    // Set by callers right before draw.
+    D3DXMATRIX transform;
+    uint32_t blend = 0;
+
+    ID3DXSprite* d3dx_sprite() const { return sprite_; }
+    graphic_texture* stage_texture(int index) const { return stage_[index]; }
+    size_t pool_size() const { return pool_.size(); }
+    size_t queued() const { return next_; }
+    // Blend rows applied by the last end (for checks of state changes).
+    const std::vector<uint32_t>& last_row_changes() const { return row_changes_; }
+
+private:
+    void apply_row(IDirect3DDevice9* device, uint32_t row);
+
+    ID3DXSprite* sprite_ = nullptr;
+    graphic_texture* stage_[4] = {};
+    std::vector<quad*> pool_;
+    size_t next_ = 0;
+    std::vector<quad*> order_;
+    std::vector<uint32_t> row_changes_;
+};
+
+// Texture ownership of a sprite object.
+enum : int32_t {
+    texture_borrowed = 0,
+    texture_owned = 1,
+    texture_shared = 3,
+};
+
+class graphic_sprite_object : public graphic_render_object {
+public:
+    explicit graphic_sprite_object(graphic* owner);
+    ~graphic_sprite_object() override;
+
+    // An owned blank texture of the screen size.
+    bool create() override;
+    bool release(bool all) override;
+    bool render() override;
+    // A shared texture of the image (entry of the package at path).
+    virtual bool create(const wchar_t* path, const wchar_t* entry);
+    // An owned blank texture of the given size.
+    virtual bool create(uint32_t width, uint32_t height);
+
+    void set_texture(graphic_texture* texture);
+    void update_bound();
+    // Whole texture, pivot in its middle, placed at the screen's centre.
+    void fit_texture(float z);
+
+    graphic_texture* texture() const { return texture_; }
+    int32_t texture_kind() const { return texture_kind_; }
+
+    D3DXVECTOR3 center{0, 0, 0};
+    D3DXVECTOR3 position{0, 0, 0};
+    RECT rect{0, 0, 0, 0};
+    float angle = 0.0f;
+    float scale_x = 1.0f;
+    float scale_y = 1.0f;
+    D3DCOLOR color = 0xFFFFFFFF;
+    int32_t bound = 0;
+
+protected:
+    void free_texture();
+
+    graphic_texture* texture_ = nullptr;
+    int32_t texture_kind_ = texture_borrowed;
+    void* shared_entry_ = nullptr;  // the texture cache's entry while shared
+};
+
+// The world matrix and centre a sprite object hands to the batch (public
+// so that the pixel snapping can be checked on its own).
+void sprite_object_transform(const graphic_sprite_object& s, float offset_x, float offset_y,
+                             D3DXMATRIX& world, D3DXVECTOR3& center);
+
+#endif
