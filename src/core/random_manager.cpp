@@ -46,3 +46,10 @@ void random_manager::clear() {
     for (auto& entry : generators_) delete entry.second;
     generators_.clear();
 }
+
+bool random_manager::owns(const irandom* generator) const {
+    if (!generator) return false;
+    for (const auto& entry : generators_)
+        if (entry.second == generator) return true;
+    return false;
+}

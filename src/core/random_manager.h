@@ -10,6 +10,8 @@
 #include "core/singleton.h"
 #include "core/strings.h"
 
+struct lua_State;
+
 class random_manager : public singleton<random_manager> {
 public:
     // Kinds in the high 16 bits of a creation type.
@@ -36,8 +38,20 @@ public:
     // The generator a creation type makes, or null.
     static irandom* make(uint32_t type);
 
+    // True while the generator is one of the manager's: a script may hold
+    // an object whose generator was replaced or cleared since.
+    bool owns(const irandom* generator) const;
+
+    // The generator of the script object at argument 1 (a table whose field
+    // "object" holds it). When there is none, a call-stack trace with locals
+    // goes to the script-error log and null is answered.
+    static irandom* get_object(lua_State* state);
+
 private:
     std::map<string, irandom*, string_less> generators_;
 };
+
+// Adds math.randgen (and the math table when it is missing).
+void randgen_register(lua_State* state);
 
 #endif

@@ -3,6 +3,7 @@
 #define VY_WORLD_ACTOR_CLASS_H
 
 #include <cstdint>
+#include <vector>
 
 #include "core/strings.h"
 #include "world/action_slot.h"
@@ -24,19 +25,37 @@ enum : uint32_t {
     class_level_mask = 0xFF,
 };
 
+class st_sprite_class;
+
 class st_actor_class {
 public:
     explicit st_actor_class(uint32_t flags);
     virtual ~st_actor_class();
 
-    // Releases the definitions and the extend value (Lua state may be null
-    // at shut-down, when references need no release).
+    // Releases the sprite-class lock, the definitions and the extend value
+    // (Lua state may be null at shut-down, when references need no release).
     void release(lua_State* L);
+    // Takes the sprite class; locked at once unless the class locks on
+    // demand. A lock held for the old one is given back.
+    void set_sprite_class(st_sprite_class* cls);
+    void unlock_sprite_class();
 
     string name;
     uint32_t flags;
-    void* sprite_class = nullptr;
+    st_sprite_class* sprite_class = nullptr;
     float sprite_offset[3] = {};
+    float speed[3][2] = {};  // normal, minimum, maximum (x, y)
+    float rect[4] = {};      // left, top, right, bottom
+    // Collision shapes and sound classes arrive with their subsystems; the
+    // lists keep the places the table gave them.
+    std::vector<void*> shapes;
+    uint32_t body_index = 0;
+    void* body_shape = nullptr;
+    bool has_body = false;
+    uint32_t sensor_index = 0;
+    void* sensor_shapes[8] = {};
+    bool has_sensor = false;
+    std::vector<void*> sounds;
     int32_t start_event = 0;
     int32_t dead_event = 0;
     action_definition actions[slot_count] = {};

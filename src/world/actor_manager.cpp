@@ -11,6 +11,8 @@
 #include "world/actor_object.h"
 #include "world/live_objects.h"
 #include "world/object_container.h"
+#include "world/sprite_class.h"
+#include "world/sprite_manager.h"
 #include "world/sprite_object.h"
 
 void actors_library_register(lua_State* L);
@@ -141,6 +143,18 @@ void actor_manager::forget_entry(named_object_entry* entry) {
 
 actor_object* actor_manager::create_object(const char* name, st_actor_class* cls,
                                            const actor_create_values& values, actor_object* parent) {
+    if (cls && cls->sprite_class && !(cls->flags & class_sprite_locked)) {
+        // A class that locks on demand: its image must have arrived.
+        const int32_t loaded = (cls->flags & class_sprite_loading) ? sprite_class::finish_lock(cls->sprite_class) : 0;
+        if (loaded != 0) {
+            cls->flags &= ~class_sprite_loading;
+            if (loaded > 0) cls->flags |= class_sprite_locked;
+        }
+        if (loaded == 0) {
+            system_log_trace(1, "actors.create", "actor class %s is not initialized", class_name(cls));
+            return nullptr;
+        }
+    }
     if (!cls || (cls->flags & class_disabled)) {
         system_log_trace(1, "actors.create", "actor class %s is not initialized", class_name(cls));
         return nullptr;
@@ -178,13 +192,22 @@ actor_object* actor_manager::create_object(const char* name, st_actor_class* cls
         return nullptr;
     };
 
-    // Set up from the class: it waits hidden and suspended until started.
+    // Set up from the class: its sprite first, then it waits hidden and
+    // suspended until started.
+    if (st_sprite_class* sc = v.sprite_class ? v.sprite_class : cls->sprite_class) {
+        sprite_manager* sprites = sprite_manager::instance();
+        const int32_t layer = int32_t((cls->flags & class_layer_mask) >> 8);
+        actor->sprite = sprites ? sprites->create_object(layer, sc, v.state, v.way, false) : nullptr;
+        if (!actor->sprite) return discard("failed in initialization of actor");
+        actor->sprite->owner = actor;
+    }
     actor->set_run_state(run_waiting);
     actor->sprite_offset[0] = cls->sprite_offset[0];
     actor->sprite_offset[1] = cls->sprite_offset[1];
     actor->sprite_offset[2] = cls->sprite_offset[2];
     actor->set_position(v.position[0], v.position[1], v.position[2]);
     actor->zorder = v.zorder;
+    if (actor->sprite) actor->sprite->zorder = v.zorder;
     actor->set_vector(v.vector[0], v.vector[1], v.vector[2]);
     actor->set_way(v.way);
     if (parent) {
@@ -433,4 +456,16 @@ void* to_object(lua_State* L, int index) {
 actor_object* to_actor(lua_State* L, int index) {
     void* p = to_object(L, index);
     return live_object_is(p, live_actor) ? static_cast<actor_object*>(p) : nullptr;
+}
+
+st_actor_class* to_actor_class(lua_State* L, int index) {
+    if (lua_islightuserdata(L, index)) {
+        void* p = lua_touserdata(L, index);
+        return live_object_is(p, live_actor_class) ? static_cast<st_actor_class*>(p) : nullptr;
+    }
+    if (lua_type(L, index) == LUA_TSTRING) {
+        actor_manager* manager = actor_manager::instance();
+        return manager ? manager->find_class(lua_tostring(L, index)) : nullptr;
+    }
+    return nullptr;
 }

@@ -13,6 +13,7 @@
 #include "world/script_link.h"
 
 class st_actor_class;
+class st_sprite_class;
 class actor_object;
 
 // What a new actor starts with besides its class.
@@ -24,6 +25,8 @@ struct actor_create_values {
     int32_t zorder = 0;
     // The init action's value (a table of values for Lua-function slots).
     script_value init = {0, 0};
+    // In place of the class's sprite class.
+    st_sprite_class* sprite_class = nullptr;
 };
 
 class actor_manager : public singleton<actor_manager> {
@@ -88,5 +91,7 @@ private:
 // userdata, or the actor registered under a name; null for anything else.
 void* to_object(lua_State* L, int index);
 actor_object* to_actor(lua_State* L, int index);
+// The same rule for actor classes, a name naming a registered class.
+st_actor_class* to_actor_class(lua_State* L, int index);
 
 #endif

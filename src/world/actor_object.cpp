@@ -107,7 +107,23 @@ void actor_object::set_vector(float x, float y, float z) {
 bool actor_object::set_way(int32_t w) {
     if (w < 0 || w > 7) return false;
     way = w;
+    if (sprite) sprite->set_way(w);
     return true;
+}
+
+void actor_object::set_sleep(bool asleep) {
+    if (asleep) {
+        flags |= actor_asleep;
+    } else {
+        flags &= ~actor_asleep;
+    }
+    update_visibility();
+    actor_send_system_event(this, asleep ? event_asleep : event_woken, {0, 0});
+}
+
+void actor_object::set_act_level(int32_t level) {
+    act_level = level <= 255 ? level : int32_t(cls ? (cls->flags & class_level_mask) : 0);
+    update_visibility();
 }
 
 void actor_object::update_visibility() {

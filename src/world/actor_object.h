@@ -51,6 +51,10 @@ public:
     void set_position(float x, float y, float z);
     void set_vector(float x, float y, float z);
     bool set_way(int32_t way);
+    // Asleep or awake: activity re-evaluated, then the system event.
+    void set_sleep(bool asleep);
+    // 255 or less is stored; more restores the class's level.
+    void set_act_level(int32_t level);
     // The sprite's paused bit follows the actor's activity.
     void update_visibility();
 

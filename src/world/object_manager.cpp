@@ -4,6 +4,8 @@
 #include "world/action_manager.h"
 #include "world/extend_action.h"
 
+void sprites_library_register(lua_State* L);
+
 namespace {
 // Far below where float steps of 1.0 get lost.
 constexpr float act_clock_wrap = 1048576.0f;
@@ -16,6 +18,7 @@ object_manager::~object_manager() = default;
 bool object_manager::initialize(lua_State* L) {
     if (L) {
         lua = L;
+        sprites_library_register(L);
         if (!actors.intialize(L)) {
             TRACE_ERROR("object_manager::initialize", "actor_manager::initialize", -1);
             return false;
@@ -43,7 +46,7 @@ void object_manager::update() {
 }
 
 void object_manager::end_frame() {
-    // Sprite animation joins here on act frames once sprites animate.
+    if (act_frame) sprites.update();
     actors.dispose();
 }
 

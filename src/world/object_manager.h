@@ -1,4 +1,4 @@
-// The world's frame: the handle table, the actor manager and the act clock
+// The world's frame: the handle table, the sprite and actor managers and the act clock
 // that decides which frames are act frames.
 #ifndef VY_WORLD_OBJECT_MANAGER_H
 #define VY_WORLD_OBJECT_MANAGER_H
@@ -6,6 +6,7 @@
 #include "core/singleton.h"
 #include "world/actor_manager.h"
 #include "world/object_container.h"
+#include "world/sprite_manager.h"
 
 struct lua_State;
 
@@ -16,11 +17,12 @@ public:
 
     bool initialize(lua_State* L);
     void update();     // the act clock, once a frame before the passes
-    void end_frame();  // after rendering: disposal of dead actors
+    void end_frame();  // after rendering: animation on act frames, disposal of dead actors
     // One act frame in every rate frames; below 1.0 means 1.0.
     void set_act_rate(float rate);
 
     object_container container;
+    sprite_manager sprites;
     actor_manager actors;
     lua_State* lua = nullptr;
     float act_rate = 1.0f;

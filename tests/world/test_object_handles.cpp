@@ -3,6 +3,7 @@
 #include <set>
 #include <vector>
 
+#include "graphics/graphic.h"
 #include "world/object_container.h"
 #include "world/sprite_object.h"
 
@@ -73,6 +74,7 @@ TEST(ObjectHandles, FullTableRefusesAndNullTakesNoSlot) {
 }
 
 TEST(ObjectHandles, SpritesAndActorsShareIds) {
+    graphic screen;  // sprites are render objects of the graphic
     object_container table;
     sprite_object* a = new sprite_object;
     sprite_object* b = new sprite_object;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/system_log.h"
+#include "graphics/graphic.h"
 #include "lauxlib.h"
 #include "lua.h"
 #include "lualib.h"
@@ -42,6 +43,7 @@ protected:
         L = luaL_newstate();
         luaL_openlibs(L);
         set_system_log(&log);
+        screen = std::make_unique<graphic>();
         actions = std::make_unique<action_manager>();
         actions->set_lua(L);
         objects = std::make_unique<object_manager>();
@@ -51,6 +53,7 @@ protected:
     void TearDown() override {
         objects.reset();
         actions.reset();
+        screen.reset();
         set_system_log(nullptr);
         lua_close(L);
         script_error_status = 0;
@@ -125,6 +128,8 @@ protected:
 
     lua_State* L = nullptr;
     captured_log log;
+    // The graphic without a device: sprites join it, nothing is drawn.
+    std::unique_ptr<graphic> screen;
     std::unique_ptr<action_manager> actions;
     std::unique_ptr<object_manager> objects;
 };
