@@ -235,3 +235,28 @@ TEST(EngineRun, ScriptThreadsStepOncePerFrameAndAnErrorEndsOnlyItsThread) {
     EXPECT_EQ("information: trace: done [10]", lines[2]);
     EXPECT_EQ("information: system: release [10]", lines[3]);
 }
+
+TEST(EngineRun, AScriptErrorInAnActorEndsTheEngineWithOne) {
+    struct {
+        const char* name;
+        std::string main;
+    } cases[] = {
+        {"per-frame function",
+         "actors.create{ { param = { 0, {0, 0} }, action = { default = function(a) error('actor broke') end } }, 0, 0, 0 }"},
+        {"coroutine",
+         "actors.create{ { param = { 0x100000, {0, 0} }, action = { start = function(a)\n"
+         "  coroutine.yield() error('actor broke') end } }, 0, 0, 0 }"},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        game_folder game(plain_ini, c.main);
+        engine_outcome out = run_engine(game.dir());
+        ASSERT_FALSE(out.timed_out);
+        EXPECT_EQ(1, out.exit_code);
+        ASSERT_EQ(1u, out.boxes.size()) << "one abnormal-end box, not two";
+        EXPECT_EQ(apology, out.boxes[0].text);
+        EXPECT_TRUE(game.log_has(L"log\\system.log", "actor broke")) << game.read(L"log\\system.log");
+        EXPECT_TRUE(game.log_has(L"log\\vytrace.log", "WinMain: system_manager::onframe, code=-1(0xFFFFFFFF)"));
+        EXPECT_EQ("1", ini_value(game, L"save.ini", L"STATUS", L"EXITCODE"));
+    }
+}
