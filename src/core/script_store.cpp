@@ -81,7 +81,10 @@ int script::store(std::vector<uint8_t>& out, int index) {
 
 int script::store_table(std::vector<uint8_t>& out, int index) {
     index = script_abs_index(state_, index);
-    if (index == 0 || lua_type(state_, index) != LUA_TTABLE) return store(out, index);
+    if (index == 0 || lua_type(state_, index) != LUA_TTABLE) {
+        TRACE_ERROR("script::store", "invalid value type", -1);
+        return -1;
+    }
     int top = lua_gettop(state_);
     std::vector<const void*> path;
     try {
@@ -245,9 +248,9 @@ bool script::restore_value(const uint8_t* bytes, size_t length, const uint8_t** 
         if (code == code_string) {
             lua_pushlstring(state_, reinterpret_cast<const char*>(payload), size);
         } else if (code == code_function) {
-            // Lua 5.1 does not verify bytecode: a crafted chunk can misbehave
-            // when it runs. Save files and companion processes store
-            // functions this way, so streams are trusted as far as that.
+            // Lua 5.1 does not fully verify bytecode: a crafted chunk can
+            // misbehave when it runs. Save files and companion processes
+            // carry functions this way, so streams are trusted that far.
             script_error_info info;
             if (!load_buffer(payload, size, info)) {
                 TRACE_ERROR("script::restore", info.message.c_str(), -1);
