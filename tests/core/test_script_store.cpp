@@ -1,5 +1,7 @@
 // Stored script values: byte-exact streams, warnings, failures, and a
 // restore that survives any stream it is handed.
+#include <float.h>
+
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -48,6 +50,32 @@ TEST_F(ScriptStore, TableStreamIsByteExact) {
     lua_setglobal(L(), "back");
     lua_pop(L(), 1);
     EXPECT_TRUE(holds("back[1] == 1 and back[2] == 'a' and back[3][1] == true and #back == 3"));
+}
+
+TEST_F(ScriptStore, NumbersKeepDoublePrecisionWhateverTheX87ControlWord) {
+    // Direct3D drops the x87 unit to single precision; Lua's arithmetic runs
+    // on SSE, so its numbers and their stored bytes must not change. (The C
+    // runtime's pow and friends still use the x87 unit: the device has to
+    // keep the control word as it is.)
+    unsigned int saved = 0;
+    ASSERT_EQ(0, _controlfp_s(&saved, 0, 0));
+    unsigned int ignored = 0;
+    ASSERT_EQ(0, _controlfp_s(&ignored, _PC_24, _MCW_PC));
+    run("local a, b = 1, 2 return a / 3, a / 10 + b / 7", 2);
+    bytes stream;
+    int third = s.store(stream, 1);
+    int root = s.store(stream, 2);
+    _controlfp_s(&ignored, saved, _MCW_PC);
+    EXPECT_EQ(0, third);
+    EXPECT_EQ(0, root);
+    const uint64_t expected[] = {0x3FD5555555555555ull, 0x3FD8AF8AF8AF8AF8ull};
+    ASSERT_EQ(18u, stream.size());
+    for (int i = 0; i < 2; ++i) {
+        uint64_t bits = 0;
+        std::memcpy(&bits, stream.data() + 9 * i + 1, 8);
+        EXPECT_EQ(expected[i], bits) << i;
+    }
+    lua_settop(L(), 0);
 }
 
 int native(lua_State*) { return 0; }
