@@ -131,6 +131,7 @@ public:
 
 private:
     bool check_device_caps();
+    bool for_each_object(bool (graphic_object::*operation)());
     bool check_render_format(D3DFORMAT render_format);
     bool choose_fullscreen_mode();
     bool create_standing_objects();
