@@ -158,12 +158,18 @@ bool graphic::fullscreen(bool on) {
 bool graphic::onlost_objects() {
     // After a reset the device has no target of ours bound.
     current_target_ = nullptr;
-    return for_each_object(&graphic_object::onlost);
+    bool result = for_each_object(&graphic_object::onlost);
+    textures_.invalidate_all();
+    resource_manager_container::invalidate_all();
+    return result;
 }
 
 bool graphic::restore_objects() {
     current_target_ = nullptr;
-    return for_each_object(&graphic_object::restore);
+    bool result = for_each_object(&graphic_object::restore);
+    textures_.restore_all();
+    resource_manager_container::restore_all();
+    return result;
 }
 
 // Objects may release or register others while they are told (a memory
