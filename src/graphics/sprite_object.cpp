@@ -113,7 +113,7 @@ void sprite_object_transform(const graphic_sprite_object& s, float ox, float oy,
                              D3DXMATRIX& world, D3DXVECTOR3& center) {
     D3DXMATRIX scale, rotation, translation;
     D3DXMatrixScaling(&scale, s.scale_x, s.scale_y, 1.0f);
-    D3DXMatrixRotationZ(&rotation, s.angle);
+    if (s.angle != 0.0f) D3DXMatrixRotationZ(&rotation, s.angle);
     if (s.flags & render_flag_exact_position) {
         D3DXMatrixTranslation(&translation, s.position.x + ox, s.position.y + oy, s.position.z);
         center = s.center;
@@ -127,8 +127,13 @@ void sprite_object_transform(const graphic_sprite_object& s, float ox, float oy,
                                      : s.center.y;
         center.z = s.center.z;
     }
-    D3DXMatrixMultiply(&world, &scale, &rotation);
-    D3DXMatrixMultiply(&world, &world, &translation);
+    if (s.angle != 0.0f) {
+        D3DXMatrixMultiply(&world, &scale, &rotation);
+        D3DXMatrixMultiply(&world, &world, &translation);
+    } else {
+        // Most sprites don't turn: scale then translate is the same matrix.
+        D3DXMatrixMultiply(&world, &scale, &translation);
+    }
 }
 
 bool graphic_sprite_object::render() {

@@ -58,6 +58,26 @@ TEST_F(sprite_test, TranslationAndPivotSnapToWholePixelsUnlessExact) {
     }
 }
 
+TEST_F(sprite_test, TurnedSpritesScaleThenRotateThenTranslate) {
+    graphic_sprite_object s(&g());
+    s.position = D3DXVECTOR3(10, 20, 0);
+    s.scale_x = 2.0f;
+    s.scale_y = 3.0f;
+    s.angle = D3DX_PI / 2;
+    D3DXMATRIX world;
+    D3DXVECTOR3 center;
+    sprite_object_transform(s, 0, 0, world, center);
+    // (1, 0) scales to (2, 0), turns to (0, 2) and lands at (10, 22).
+    D3DXVECTOR3 in(1, 0, 0), out;
+    D3DXVec3TransformCoord(&out, &in, &world);
+    EXPECT_NEAR(out.x, 10.0f, 1e-5);
+    EXPECT_NEAR(out.y, 22.0f, 1e-5);
+    in = D3DXVECTOR3(0, 1, 0);
+    D3DXVec3TransformCoord(&out, &in, &world);
+    EXPECT_NEAR(out.x, 7.0f, 1e-5);
+    EXPECT_NEAR(out.y, 20.0f, 1e-5);
+}
+
 TEST_F(sprite_test, CulledByBoundAgainstTheScreen) {
     graphic_texture* t = image_texture(solid_bmp(8, 8, 0xFFFFFFFF));
     ASSERT_TRUE(t);
