@@ -129,6 +129,18 @@ protected:
         EXPECT_EQ(p.at(p.width - 1, p.height - 1), 0xFF204060u);
     }
 
+    // The device's back buffer as the screen layer leaves it (read before
+    // Present, after which it is undefined).
+    pixels screen_of_frame() {
+        IDirect3DDevice9* d = g().device();
+        g().render();
+        if (FAILED(d->BeginScene())) return pixels();
+        for (graphic_render_layer* l : g().layers()) l->render();
+        g().screen_layer()->render();
+        d->EndScene();
+        return read_target(g(), g().screen_buffer());
+    }
+
     int32_t id_ = 0;
     graphic_texture* texture_ = nullptr;
     std::unique_ptr<graphic_sprite_object> sprite_;
@@ -156,6 +168,20 @@ TEST_F(device_reset_test, FullScreenAndBackAroundAModeSwitch) {
     EXPECT_FLOAT_EQ(g().screen_offset_x(), (float(g().fullscreen_width()) - 640.0f) * 0.5f);
     EXPECT_EQ(order_, "LaLbRaRb");
     expect_frame_drawn();
+    // The screen layer puts the logical screen in the middle of the
+    // display, and with scaling on fills it as far as the aspect allows.
+    const float ox = g().screen_offset_x(), oy = g().screen_offset_y();
+    pixels screen = screen_of_frame();
+    ASSERT_EQ(screen.width, g().fullscreen_width());
+    EXPECT_EQ(screen.at(0, 0) & 0xFFFFFF, 0u);
+    EXPECT_EQ(screen.at(int(ox) + 12, int(oy) + 12), 0xFFFF0000u);
+    EXPECT_EQ(screen.at(int(ox) + 1, int(oy) + 1), 0xFF204060u);
+    ASSERT_TRUE(g().set_scaling(true));
+    const float scale = g().fs_scale_x();
+    screen = screen_of_frame();
+    const float cx = g().fullscreen_width() * 0.5f, cy = g().fullscreen_height() * 0.5f;
+    EXPECT_EQ(screen.at(int(cx + (14 - 320) * scale), int(cy + (14 - 240) * scale)), 0xFFFF0000u);
+    ASSERT_TRUE(g().set_scaling(false));
     ASSERT_TRUE(g().fullscreen(false));
     EXPECT_TRUE(g().present_parameters().Windowed);
     EXPECT_FLOAT_EQ(g().screen_offset_x(), 0.0f);

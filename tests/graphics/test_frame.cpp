@@ -92,6 +92,10 @@ TEST_F(frame_test, BlendRowsOfTheBatch) {
         {"vertex alpha", 4, 0x80FF0000, 0xFFA02020},
         {"subtractive", 5, 0xFF202010, 0xFF202030},
         {"multiply", 6, 0xFF808040, 0xFF202010},
+        {"inverse", 7, 0xFF808080, 0xFFA0A0A0},
+        {"premultiplied", 8, 0x80FF0000, 0xFFFF2020},
+        {"double multiply", 9, 0xFF808080, 0xFF404040},
+        {"alpha doubled, additive", 10, 0x40804000, 0xFF806040},
         {"row past the table", 11, 0x80FF0000, 0xFFA02020},
         {"high row", 200, 0x80FF0000, 0xFFA02020},
     };
