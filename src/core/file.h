@@ -49,7 +49,7 @@ public:
     // it. True when a handle was obtained.
     virtual bool open(uint32_t mode);
     // Closes the handle (true when there was none); with file_delete_on_close
-    // the file is deleted afterwards.
+    // a file that was open is deleted afterwards.
     virtual bool close();
     virtual bool read_exact(void* buffer, uint32_t count);
     // False for a null buffer, a zero count or a failing read; done is short

@@ -25,9 +25,11 @@ void assign_chars(std::vector<C>& v, const C* text, size_t n) {
         v.shrink_to_fit();
         return;
     }
+    // Built aside: text may point into v itself.
     size_t len = text_length(text, n);
-    v.assign(text, text + len);
-    v.push_back(0);
+    std::vector<C> fresh(text, text + len);
+    fresh.push_back(0);
+    v.swap(fresh);
 }
 
 template <class C>
@@ -179,16 +181,15 @@ int string_vprintf(string& out, const char* format, va_list args) {
     // conversion.
     int len = vsnprintf(nullptr, 0, format, measure);
     va_end(measure);
-    std::vector<char>& v = out.chars();
-    if (len < 0) {
-        v.clear();
-        return -1;
+    // Formatted aside: an argument may be the output's own text.
+    std::vector<char> v;
+    if (len > 0) {
+        v.assign(static_cast<size_t>(len) + 1, 0);
+        vsnprintf(v.data(), v.size(), format, args);
+        v.back() = 0;
     }
-    v.assign(static_cast<size_t>(len) + 1, 0);
-    vsnprintf(v.data(), v.size(), format, args);
-    v.back() = 0;
-    if (len == 0) v.clear();  // keep the "no elements when empty" rule
-    return len;
+    out.chars().swap(v);  // empty text keeps the "no elements" rule
+    return len < 0 ? -1 : len;
 }
 
 int string_printf(string& out, const char* format, ...) {
@@ -204,16 +205,14 @@ int format_wstring_v(wstring& out, const wchar_t* format, va_list args) {
     va_copy(measure, args);
     int len = _vscwprintf(format, measure);
     va_end(measure);
-    std::vector<wchar_t>& v = out.chars();
-    if (len < 0) {
-        v.clear();
-        return -1;
+    std::vector<wchar_t> v;
+    if (len > 0) {
+        v.assign(static_cast<size_t>(len) + 1, 0);
+        _vsnwprintf(v.data(), v.size(), format, args);
+        v.back() = 0;
     }
-    v.assign(static_cast<size_t>(len) + 1, 0);
-    _vsnwprintf(v.data(), v.size(), format, args);
-    v.back() = 0;
-    if (len == 0) v.clear();
-    return len;
+    out.chars().swap(v);
+    return len < 0 ? -1 : len;
 }
 
 int format_wstring(wstring& out, const wchar_t* format, ...) {

@@ -51,8 +51,8 @@ public:
     bool open(const wchar_t* name, uint32_t flags);
     using textfile::open;  // reopen with a file mode word
 
-    // Closes the file and, unless backup_all is at work, clears the first
-    // registry entry that names this trace.
+    // Closes the file and, when it was open and backup_all is not at work,
+    // clears the first registry entry that names this trace.
     bool close() override;
 
     // Sets the location prefix "name(line): " from the last component of

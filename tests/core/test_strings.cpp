@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <clocale>
 #include <cstring>
 #include <map>
 #include <string>
@@ -92,6 +93,15 @@ TEST(String, CopiesConcatAndSelfAppend) {
     a.append_n(a.c_str() + 1, 2);
     EXPECT_STREQ(a.c_str(), "abcabcbc");
     expect_well_formed(a);
+    a.assign(a.c_str() + 3);
+    EXPECT_STREQ(a.c_str(), "abcbc");
+    string_printf(a, "<%s|%s>", a.c_str(), a.c_str() + 3);
+    EXPECT_STREQ(a.c_str(), "<abcbc|bc>");
+    wstring w(L"wide");
+    w.assign(w.c_str() + 1, 2);
+    EXPECT_STREQ(w.c_str(), L"id");
+    format_wstring(w, L"%ls%ls", w.c_str(), w.c_str());
+    EXPECT_STREQ(w.c_str(), L"idid");
 
     string moved(std::move(b));
     EXPECT_STREQ(moved.c_str(), "abcdef");
@@ -245,6 +255,15 @@ TEST(Wstring, FormatListAndConversion) {
     EXPECT_EQ(out.chars().size(), 11u);
     EXPECT_TRUE(string_to_wstring(string(), out));
     EXPECT_TRUE(out.empty());
+
+    // The current code page decides; a cut double-byte character fails.
+    ASSERT_NE(setlocale(LC_ALL, ".932"), nullptr);
+    EXPECT_TRUE(string_to_wstring("\x82\xA0x", out));
+    EXPECT_STREQ(out.c_str(), L"\u3042x");
+    EXPECT_EQ(out.chars().size(), 3u);
+    EXPECT_FALSE(string_to_wstring("a\x82", out));
+    EXPECT_TRUE(out.empty());
+    setlocale(LC_ALL, "C");
 }
 
 TEST(Paths, MakeAbsolute) {

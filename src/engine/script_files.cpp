@@ -1,0 +1,49 @@
+#include "engine/script_files.h"
+
+#include <windows.h>
+
+#include "core/archive.h"
+#include "core/paths.h"
+#include "core/search_path.h"
+#include "core/trace.h"
+#include "engine/system_manager.h"
+
+namespace {
+string to_multibyte(const wchar_t* text) {
+    string out;
+    int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (n > 1) {
+        out.chars().resize(static_cast<size_t>(n));
+        WideCharToMultiByte(CP_ACP, 0, text, -1, out.chars().data(), n, nullptr, nullptr);
+    }
+    return out;
+}
+}  // namespace
+
+bool find_script(const string& name, wstring& path, string& package, int32_t path_id) {
+    return search_path_get(engine_system_manager_object().paths(), path_id, name.c_str(), path, package,
+                           false);
+}
+
+bool script_load_path(const wstring& path, lua_State* state, const string& package,
+                      script_error_info& info) {
+    if (!package.empty()) {
+        // A search path resolves into a package as (package file, entry).
+        archive* a = archive_manager::instance()->open_archive(path.c_str());
+        archive::entry_iterator entry;
+        if (!a || (entry = a->find(package)) == a->end()) {
+            string_printf(info.message, "invalid path \"%s\"[%s]", to_multibyte(path.c_str()).c_str(),
+                          package.c_str());
+            return false;
+        }
+        if (!a->lock_entry(entry)) {
+            string_printf(info.message, "invalid path \"%s\"[%s]", to_multibyte(path.c_str()).c_str(),
+                          package.c_str());
+            return false;
+        }
+        bool ok = script(state).load_buffer(entry->second.data, entry->second.size, info);
+        a->unlock_entry(entry);
+        return ok;
+    }
+    return script(state).load_file(to_multibyte(path.c_str()).c_str(), info);
+}
