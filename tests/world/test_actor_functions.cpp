@@ -166,6 +166,23 @@ TEST_F(ActorFunctions, CoroutinesCreateAndThrowWithValues) {
     EXPECT_EQ(0, lua_gettop(L));
 }
 
+TEST_F(ActorFunctions, TheGlobalActLevelPausesTheSpritesOfActorsAboveIt) {
+    run(prelude);
+    run("actors.class_create{name = 'high', sprite = 's', param = {9}} "
+        "low = actors.create{'A', 0, 0, 0} high = actors.create{'high', 0, 0, 0}");
+    sprite_object* low = objects->actors.act_list.at(0)->sprite;
+    sprite_object* high = objects->actors.act_list.at(1)->sprite;
+    log.lines.clear();
+    objects->actors.set_act_level(255);
+    EXPECT_TRUE(log.lines.empty());
+    objects->actors.set_act_level(5);
+    EXPECT_TRUE(log.has("10 actors.set_act_level: 255 -> 5"));
+    EXPECT_EQ(0u, low->flags & sprite_paused);
+    EXPECT_EQ(sprite_paused, high->flags & sprite_paused);
+    objects->actors.set_act_level(9);
+    EXPECT_EQ(0u, high->flags & sprite_paused);
+}
+
 TEST_F(ActorFunctions, CreationAndDeathAreLoggedWithHandleIds) {
     run(prelude);
     log.lines.clear();
