@@ -10,10 +10,12 @@
 #include "core/directories.h"
 #include "core/frame_timer.h"
 #include "core/paths.h"
+#include "core/statistics.h"
 #include "core/trace.h"
 #include "engine/command_line.h"
 #include "engine/entry_exceptions.h"
 #include "engine/frame_loop.h"
+#include "engine/frame_services.h"
 #include "engine/ini_values.h"
 #include "engine/startup_steps.h"
 #include "engine/main_window.h"
@@ -175,6 +177,7 @@ int32_t shut_down(startup_settings& s, int32_t exit_code, const wchar_t* abort_m
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     startup_settings settings;
+    statistics stats;
     set_current_settings(&settings);
     setlocale(LC_ALL, "");
     int32_t exit_code = -1;
@@ -211,7 +214,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             TRACE_ERROR("VyEngine", "start up", 0);
             probe_processor();
             write_exit_code(settings, -32768);
-            open_statistics(settings);
+            open_statistics(settings, stats);
             register_main_window_class(settings);
             HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(main_menu_resource));
             if (!menu) {
@@ -241,6 +244,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             else if (e.code() != 0)
                 TRACE_ERROR("WinMain", "fatal error occured", e.code());
             show_fatal(e);
+            set_frame_statistics(nullptr, 0);
             set_current_settings(nullptr);
             return -1;
         } catch (const exception& e) {
@@ -253,6 +257,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         TRACE_ERROR("WinMain", "terminate", 0);
     }
     exit_code = shut_down(settings, exit_code, abort_message.empty() ? nullptr : abort_message.c_str());
+    if (settings.statistics_period != 0) stats.dump("");
+    set_frame_statistics(nullptr, 0);
     set_current_settings(nullptr);
     return exit_code;
 }

@@ -69,6 +69,7 @@ int32_t run_frame_loop() {
             request_exit(exit_code, true);
         }
         if (should_render_frame(r)) {
+            frame_count_render();
             if (!frame_render()) {
                 if (!render_failed) TRACE_ERROR("WinMain", "graphic::render", -1);
                 render_failed = true;

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 // A message that the active script window's dialog handling takes.
 bool dialog_message_consumed(MSG& msg);
 // Statistics begin the frame; the inputs are polled.
@@ -17,5 +19,11 @@ bool frame_render();
 void frame_sound_update();
 // Statistics end the frame.
 void frame_end();
+// Counts a drawn frame.
+void frame_count_render();
+
+class statistics;
+// The run's statistics and its "main render counter" (null: none).
+void set_frame_statistics(statistics* stats, uint32_t period);
 
 #endif

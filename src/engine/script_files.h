@@ -2,6 +2,9 @@
 #ifndef VY_ENGINE_SCRIPT_FILES_H
 #define VY_ENGINE_SCRIPT_FILES_H
 
+#include <cstdint>
+#include <vector>
+
 #include "core/script.h"
 #include "core/strings.h"
 
@@ -14,5 +17,9 @@ bool find_script(const string& name, wstring& path, string& package, int32_t pat
 // package is named, else from the file.
 bool script_load_path(const wstring& path, lua_State* state, const string& package,
                       script_error_info& info);
+
+// The bytes of an image named by a script, found through the "graphic"
+// search path (a folder or a package).
+bool read_image_file(const char* name, std::vector<uint8_t>& bytes);
 
 #endif

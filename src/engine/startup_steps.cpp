@@ -4,7 +4,9 @@
 
 #include "core/paths.h"
 #include "core/cipher.h"
+#include "core/statistics.h"
 #include "core/trace.h"
+#include "engine/frame_services.h"
 #include "engine/ini_values.h"
 #include "engine/startup_settings.h"
 
@@ -103,4 +105,11 @@ bool check_update(startup_settings& s) {
 
 void probe_processor() {}
 
-void open_statistics(startup_settings&) {}
+void open_statistics(startup_settings& s, statistics& stats) {
+    if (s.statistics_period != 0) {
+        wstring path;
+        make_absolute_path(path, statistics::log_name);
+        stats.open_log(path.c_str(), trace_overwrite | trace_no_location | trace_no_flush);
+    }
+    set_frame_statistics(&stats, s.statistics_period);
+}

@@ -35,6 +35,8 @@ bool run_install(startup_settings& s);
 bool check_update(startup_settings& s);
 
 void probe_processor();
-void open_statistics(startup_settings& s);
+class statistics;
+// STATISTICS non-zero: the statistics log; the render counter in any case.
+void open_statistics(startup_settings& s, statistics& stats);
 
 #endif

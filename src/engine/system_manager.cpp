@@ -15,6 +15,8 @@
 #include "graphics/texture.h"
 #include "world/actor_object.h"
 #include "world/extend_action.h"
+#include "world/sprite_class.h"
+#include "world/sprite_manager.h"
 
 #include "lauxlib.h"
 #include "lua.h"
@@ -26,7 +28,10 @@ void report_script_error(const char* label, const script_error_info& info) {
 }
 }  // namespace
 
-system_manager::system_manager() { set_frame_counter(&frame_); }
+system_manager::system_manager() {
+    set_frame_counter(&frame_);
+    set_sprite_image_reader(read_image_file);
+}
 
 system_manager::~system_manager() {
     release_all();
@@ -167,6 +172,7 @@ bool system_manager::create_render_world() {
                                                                                : g->screen_buffer();
         g->set_layer_target(layer_ids_[i], target);
     }
+    set_render_layer_table(layer_ids_, system_layer_count);
     set_background_colour(0xFF000000);
     return true;
 }

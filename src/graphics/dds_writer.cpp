@@ -54,14 +54,31 @@ struct readable_level {
             texture = t.d3d_texture();
             return true;
         }
-        if (!(t.usage() & D3DUSAGE_RENDERTARGET) || !t.get_surface()) return false;
+        if (!t.get_surface()) return false;
         IDirect3DDevice9* device = t.owner()->device();
-        if (FAILED(device->CreateOffscreenPlainSurface(t.real_width(), t.real_height(), t.format(),
-                                                       D3DPOOL_SYSTEMMEM, &copy, nullptr))) {
-            copy = nullptr;
-            return false;
+        // A plain DEFAULT texture can't be locked at all: it is first
+        // copied onto a render target, which can be read back.
+        IDirect3DSurface9* source = t.surface();
+        IDirect3DSurface9* target = nullptr;
+        if (!(t.usage() & D3DUSAGE_RENDERTARGET)) {
+            if (FAILED(device->CreateRenderTarget(t.real_width(), t.real_height(), t.format(),
+                                                  D3DMULTISAMPLE_NONE, 0, FALSE, &target,
+                                                  nullptr)))
+                return false;
+            if (FAILED(device->StretchRect(source, nullptr, target, nullptr, D3DTEXF_POINT))) {
+                target->Release();
+                return false;
+            }
+            source = target;
         }
-        if (FAILED(device->GetRenderTargetData(t.surface(), copy)) ||
+        HRESULT hr = device->CreateOffscreenPlainSurface(t.real_width(), t.real_height(),
+                                                         t.format(), D3DPOOL_SYSTEMMEM, &copy,
+                                                         nullptr);
+        if (FAILED(hr)) copy = nullptr;
+        if (copy) hr = device->GetRenderTargetData(source, copy);
+        if (target) target->Release();
+        if (!copy) return false;
+        if (FAILED(hr) ||
             FAILED(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
             copy->Release();
             copy = nullptr;

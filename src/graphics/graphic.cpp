@@ -46,10 +46,11 @@ void errorlog_once::log_error(const char* message, int32_t code) {
     this_frame_good_ = false;
 }
 
-graphic::graphic() = default;
+graphic::graphic() : textures_(graphic_texture_creator{this}) {}
 
 graphic::~graphic() {
     release_objects();
+    textures_.clear();
     if (device_) device_->Release();
     if (d3d_) d3d_->Release();
     device_ = nullptr;

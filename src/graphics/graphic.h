@@ -11,9 +11,11 @@
 #include <new>
 #include <vector>
 
+#include "core/resource_manager.h"
 #include "core/singleton.h"
 #include "graphics/graphic_object.h"
 #include "graphics/render_layer.h"
+#include "graphics/texture_cache.h"
 
 class graphic_sprite;
 class graphic_texture;
@@ -29,8 +31,10 @@ protected:
     bool previous_frame_good_ = true;
 };
 
-class graphic : public singleton<graphic>, public errorlog_once {
+class graphic : public singleton<graphic>, public resource_manager_container, public errorlog_once {
 public:
+    using texture_iterator = graphic_texture_manager::iterator;
+
     using layer_list = std::list<graphic_render_layer*>;
     using layer_position = layer_list::iterator;
 
@@ -66,6 +70,13 @@ public:
     bool onlost_objects();
     bool restore_objects();
     bool select_target(graphic_render_target* target);
+
+    // Shared images: one use of the entry `name` of the package at path
+    // (a plain file is a package of one entry). The entry's texture is
+    // none when it can't be loaded; the use is given back with
+    // textures().release_entry.
+    texture_iterator load_texture(const wchar_t* path, const string& name = string());
+    graphic_texture_manager& textures() { return textures_; }
 
     // Objects.
     bool add_object(graphic_object* object);
@@ -131,6 +142,7 @@ public:
 
 private:
     bool check_device_caps();
+    bool for_each_object(bool (graphic_object::*operation)());
     bool check_render_format(D3DFORMAT render_format);
     bool choose_fullscreen_mode();
     bool create_standing_objects();
@@ -179,6 +191,7 @@ private:
     uint32_t frame_ = 0;
     std::vector<resolution> resolutions_;
     uint32_t texture_memory_ = 0;
+    graphic_texture_manager textures_;
 };
 
 template <class L>

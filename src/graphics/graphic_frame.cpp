@@ -1,6 +1,8 @@
 // One frame of every layer, and getting the device back after a loss.
 #include "graphics/graphic.h"
 
+#include <algorithm>
+
 #include "core/trace.h"
 #include "graphics/sprite.h"
 #include "graphics/texture.h"
@@ -156,15 +158,30 @@ bool graphic::fullscreen(bool on) {
 bool graphic::onlost_objects() {
     // After a reset the device has no target of ours bound.
     current_target_ = nullptr;
-    bool result = true;
-    for (graphic_object* o : objects_) result = o->onlost() && result;
+    bool result = for_each_object(&graphic_object::onlost);
+    textures_.invalidate_all();
+    resource_manager_container::invalidate_all();
     return result;
 }
 
 bool graphic::restore_objects() {
     current_target_ = nullptr;
+    bool result = for_each_object(&graphic_object::restore);
+    textures_.restore_all();
+    resource_manager_container::restore_all();
+    return result;
+}
+
+// Objects may release or register others while they are told (a memory
+// texture drops and remakes its copy), so the walk goes over the list as
+// it was and skips what has left it since.
+bool graphic::for_each_object(bool (graphic_object::*operation)()) {
+    const std::vector<graphic_object*> walk = objects_;
     bool result = true;
-    for (graphic_object* o : objects_) result = o->restore() && result;
+    for (graphic_object* o : walk) {
+        if (std::find(objects_.begin(), objects_.end(), o) == objects_.end()) continue;
+        result = (o->*operation)() && result;
+    }
     return result;
 }
 

@@ -15,6 +15,7 @@
 
 #include "graphics/graphic_object.h"
 #include "graphics/render_layer.h"
+#include "graphics/texture_cache.h"
 
 class graphic_texture;
 
@@ -94,7 +95,7 @@ public:
     bool release(bool all) override;
     bool render() override;
     // A shared texture of the image (entry of the package at path).
-    virtual bool create(const wchar_t* path, const wchar_t* entry);
+    virtual bool create(const wchar_t* path, const char* entry);
     // An owned blank texture of the given size.
     virtual bool create(uint32_t width, uint32_t height);
 
@@ -120,7 +121,7 @@ protected:
 
     graphic_texture* texture_ = nullptr;
     int32_t texture_kind_ = texture_borrowed;
-    void* shared_entry_ = nullptr;  // the texture cache's entry while shared
+    graphic_texture_manager::iterator shared_;  // the cache entry while shared
 };
 
 // The world matrix and centre a sprite object hands to the batch (public

@@ -6,7 +6,6 @@
 #include "graphics/graphic.h"
 #include "graphics/sprite.h"
 #include "graphics/texture.h"
-#include "graphics/texture_cache.h"
 
 graphic_sprite_object::graphic_sprite_object(graphic* owner) : graphic_render_object(owner) {}
 
@@ -17,10 +16,10 @@ graphic_sprite_object::~graphic_sprite_object() {
 void graphic_sprite_object::free_texture() {
     if (texture_kind_ == texture_owned && texture_)
         graphic_->delete_object(texture_);
-    else if (texture_kind_ == texture_shared && shared_entry_)
-        texture_cache_release(graphic_, shared_entry_);
+    else if (texture_kind_ == texture_shared && shared_.valid())
+        graphic_->textures().release_entry(shared_);
     texture_ = nullptr;
-    shared_entry_ = nullptr;
+    shared_ = graphic_texture_manager::iterator();
     texture_kind_ = texture_borrowed;
 }
 
@@ -56,13 +55,15 @@ bool graphic_sprite_object::create(uint32_t width, uint32_t height) {
     return true;
 }
 
-bool graphic_sprite_object::create(const wchar_t* path, const wchar_t* entry) {
+bool graphic_sprite_object::create(const wchar_t* path, const char* entry) {
     free_texture();
-    void* handle = nullptr;
-    graphic_texture* t = texture_cache_load(graphic_, path, entry, handle);
-    if (handle) {
-        shared_entry_ = handle;
+    graphic_texture_manager::iterator it = graphic_->load_texture(path, string(entry));
+    graphic_texture* t = it.get();
+    if (t && t->d3d_texture()) {
+        shared_ = it;
         texture_kind_ = texture_shared;
+    } else {
+        t = nullptr;  // a failed load counts no use
     }
     if (!t) {
         TRACE_ERROR("graphic_sprite_object::create", "graphic::load_texture", -1);
@@ -77,7 +78,7 @@ bool graphic_sprite_object::release(bool all) {
         free_texture();
     } else {
         texture_ = nullptr;
-        shared_entry_ = nullptr;
+        shared_ = graphic_texture_manager::iterator();
         texture_kind_ = texture_borrowed;
     }
     return true;
@@ -112,7 +113,7 @@ void sprite_object_transform(const graphic_sprite_object& s, float ox, float oy,
                              D3DXMATRIX& world, D3DXVECTOR3& center) {
     D3DXMATRIX scale, rotation, translation;
     D3DXMatrixScaling(&scale, s.scale_x, s.scale_y, 1.0f);
-    D3DXMatrixRotationZ(&rotation, s.angle);
+    if (s.angle != 0.0f) D3DXMatrixRotationZ(&rotation, s.angle);
     if (s.flags & render_flag_exact_position) {
         D3DXMatrixTranslation(&translation, s.position.x + ox, s.position.y + oy, s.position.z);
         center = s.center;
@@ -126,8 +127,13 @@ void sprite_object_transform(const graphic_sprite_object& s, float ox, float oy,
                                      : s.center.y;
         center.z = s.center.z;
     }
-    D3DXMatrixMultiply(&world, &scale, &rotation);
-    D3DXMatrixMultiply(&world, &world, &translation);
+    if (s.angle != 0.0f) {
+        D3DXMatrixMultiply(&world, &scale, &rotation);
+        D3DXMatrixMultiply(&world, &world, &translation);
+    } else {
+        // Most sprites don't turn: scale then translate is the same matrix.
+        D3DXMatrixMultiply(&world, &scale, &translation);
+    }
 }
 
 bool graphic_sprite_object::render() {

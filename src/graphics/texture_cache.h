@@ -1,14 +1,27 @@
-// The sprite object's road to shared images in the graphic's texture cache.
+// The graphic's texture cache: images shared by key and counted by use,
+// loaded from their package entry into DEFAULT-pool textures, on the
+// loader thread when asked for in the background.
 #ifndef VY_GRAPHICS_TEXTURE_CACHE_H
 #define VY_GRAPHICS_TEXTURE_CACHE_H
 
-class graphic;
-class graphic_texture;
+#include "core/resource_manager.h"
+#include "graphics/texture.h"
 
-// One use of the image (entry of the package at path); handle receives the
-// cache entry to give back, the result its texture or none.
-graphic_texture* texture_cache_load(graphic* g, const wchar_t* path, const wchar_t* entry,
-                                    void*& handle);
-void texture_cache_release(graphic* g, void* handle);
+class graphic;
+
+struct graphic_texture_creator {
+    graphic* owner = nullptr;
+
+    // Cache textures are not registered with the graphic: the cache itself
+    // releases and reloads them around a device reset.
+    graphic_texture* create();
+    bool load(graphic_texture& t, const void* bytes, uint32_t size);
+    void release(graphic_texture& t);
+    graphic_texture::image_info_t* create_info(const void* bytes, uint32_t size);
+    graphic_texture::image_info_t* copy_info(graphic_texture& t);
+};
+
+using graphic_texture_manager =
+    resource_manager<graphic_texture, graphic_texture_creator, graphic_texture::image_info_t>;
 
 #endif

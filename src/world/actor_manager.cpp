@@ -9,6 +9,7 @@
 #include "world/action_manager.h"
 #include "world/actor_class.h"
 #include "world/actor_object.h"
+#include "world/coaction.h"
 #include "world/live_objects.h"
 #include "world/object_container.h"
 #include "world/sprite_class.h"
@@ -260,13 +261,17 @@ bool actor_manager::step(actor_object* actor, int32_t level, int32_t mode) {
     if (!actor_is_active(actor, level)) return true;
     if (sprite_object* sprite = actor->sprite) {
         int32_t events[6];
-        for (int i = 0; i < 6; ++i) events[i] = sprite->frame_events[i];
-        for (int i = 0; i < 6; ++i) {
-            if (events[i] != 0) actor_throw_event(actor, events[i], nullptr, {0, 0});
-        }
-        // The catch slot may have released the sprite with its actor.
-        if (actor->sprite == sprite) {
-            for (int i = 0; i < 6; ++i) sprite->frame_events[i] = 0;
+        int32_t any = 0;
+        for (int i = 0; i < 6; ++i) any |= events[i] = sprite->frame_events[i];
+        // Most steps have no event: the sprite is then only read.
+        if (any != 0) {
+            for (int i = 0; i < 6; ++i) {
+                if (events[i] != 0) actor_throw_event(actor, events[i], nullptr, {0, 0});
+            }
+            // The catch slot may have released the sprite with its actor.
+            if (actor->sprite == sprite) {
+                for (int i = 0; i < 6; ++i) sprite->frame_events[i] = 0;
+            }
         }
     }
     const int32_t m = actor->act_mode ? actor->act_mode : mode;
@@ -293,11 +298,23 @@ bool actor_manager::update_late() {
             const actor_object* ahead = act_list[i + 8];
             __builtin_prefetch(ahead);
             __builtin_prefetch(&ahead->slots[slot_mode]);
+            // The registry entry that its script's calls will look it up in.
+            live_object_prefetch(ahead);
         }
         if (i + 4 < act_list.size() && static_cast<uint32_t>(act_mode) <= 3) {
             // Its slot was asked for four steps ago: now what the slot holds.
-            const script_value& state = act_list[i + 4]->slots[slot_mode + act_mode].state;
+            const actor_object* soon = act_list[i + 4];
+            const script_value& state = soon->slots[slot_mode + act_mode].state;
             if (state.kind == script_value_object) __builtin_prefetch(reinterpret_cast<const void*>(state.data));
+            if (soon->sprite) __builtin_prefetch(soon->sprite->frame_events);
+        }
+        if (i + 2 < act_list.size() && static_cast<uint32_t>(act_mode) <= 3) {
+            // Then its coroutine's thread.
+            const actor_object* next = act_list[i + 2];
+            const action_slot& slot = next->slots[slot_mode + act_mode];
+            if (slot.entry == coaction::act_main && slot.state.kind == script_value_object) {
+                __builtin_prefetch(value_pointer_of<coaction>(slot.state)->thread);
+            }
         }
         if (!step(act_list[i], act_level, act_mode)) return false;
     }

@@ -52,9 +52,12 @@ int actor_create(lua_State* L) {
     ++actions->embed_count;
     st_actor_class* cls = nullptr;
     string label;
-    // An inline class that no actor took is dropped with the failure.
+    // An inline class that no actor took is dropped with the failure (one
+    // that an actor took went with that actor's deletion already).
     auto drop_unused = [&] {
-        if (cls && (cls->flags & class_anonymous) && cls->use_count <= 0) manager->discard_class(cls);
+        if (live_object_is(cls, live_actor_class) && (cls->flags & class_anonymous) && cls->use_count <= 0) {
+            manager->discard_class(cls);
+        }
     };
     try {
         cls = read_class(L, t, label);

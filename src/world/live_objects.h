@@ -25,5 +25,8 @@ inline bool live_object_is(const void* object, live_kind kind) {
     return object && live_object_kind(object) == kind;
 }
 uint32_t live_object_count();
+// Asks for the memory a lookup of the object will read (loops that know
+// which objects scripts will name next).
+void live_object_prefetch(const void* object);
 
 #endif

@@ -116,6 +116,11 @@ void sprite_manager::update() {
     size_t kept = 0;
     for (size_t i = 0; i < list_.size(); ++i) {
         sprite_object* sprite = list_[i];
+        if (i + 6 < list_.size() && list_[i + 6]) {
+            // Sprites lie all over the heap: ask for the ones ahead.
+            __builtin_prefetch(list_[i + 6]);
+            __builtin_prefetch(list_[i + 6]->frame_events);
+        }
         if (!sprite) continue;
         if (!sprite->advance()) {
             // Ended: out of the list; a bare sprite goes with its animation.

@@ -226,7 +226,11 @@ bool sprite_object::advance() {
         }
     }
     if (flags & sprite_paused) return true;
-    for (int32_t& e : frame_events) e = 0;
+    int32_t any = 0;
+    for (int32_t e : frame_events) any |= e;
+    if (any != 0) {
+        for (int32_t& e : frame_events) e = 0;
+    }
     ++frame_counter;
     if (float(frame_counter) < std::trunc(next_change)) return true;
     if (size_t(scene) >= cls->scenes.size()) {

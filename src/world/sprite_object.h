@@ -55,25 +55,28 @@ public:
     // One animation step; false once the animation has ended.
     bool advance();
 
+    // What every act frame touches comes first: the actor's step reads
+    // the events, its script moves the position, the advance counts.
+    int32_t frame_events[sprite_event_count] = {};
+    float x = 0, y = 0, z = 0;  // world position
+    int32_t state = -1;
+    int32_t pending_state = -1;
+    int32_t frame_counter = 0;
+    float next_change = 0.0f;
+
     uint32_t id = 0;
     st_sprite_class* base_class = nullptr;
     st_sprite_class* cls = nullptr;  // the class shown now
-    int32_t state = -1;
-    int32_t pending_state = -1;
     int32_t scene = 0;
     int32_t frame = 0;
     int32_t repeat_counter = 0;
-    float next_change = 0.0f;
-    int32_t frame_counter = 0;
     int32_t way = 0;
     int32_t sub_rect[4] = {};
     float extra_rotation = 0.0f;
     float extra_scale[2] = {1.0f, 1.0f};
     float alpha = 1.0f;
     uint32_t color_override = 0xFFFFFFFF;
-    float x = 0, y = 0, z = 0;  // world position
     int32_t zorder = 0;
-    int32_t frame_events[sprite_event_count] = {};
     bool release_when_ended = false;
     void* owner = nullptr;  // the actor that owns it, none for a bare sprite
     int32_t list_index = -1;  // in the sprite manager's list

@@ -235,3 +235,63 @@ TEST(EngineRun, ScriptThreadsStepOncePerFrameAndAnErrorEndsOnlyItsThread) {
     EXPECT_EQ("information: trace: done [10]", lines[2]);
     EXPECT_EQ("information: system: release [10]", lines[3]);
 }
+
+TEST(EngineRun, AScriptErrorInAnActorEndsTheEngineWithOne) {
+    struct {
+        const char* name;
+        std::string main;
+    } cases[] = {
+        {"per-frame function",
+         "actors.create{ { param = { 0, {0, 0} }, action = { default = function(a) error('actor broke') end } }, 0, 0, 0 }"},
+        {"coroutine",
+         "actors.create{ { param = { 0x100000, {0, 0} }, action = { start = function(a)\n"
+         "  coroutine.yield() error('actor broke') end } }, 0, 0, 0 }"},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        game_folder game(plain_ini, c.main);
+        engine_outcome out = run_engine(game.dir());
+        ASSERT_FALSE(out.timed_out);
+        EXPECT_EQ(1, out.exit_code);
+        ASSERT_EQ(1u, out.boxes.size()) << "one abnormal-end box, not two";
+        EXPECT_EQ(apology, out.boxes[0].text);
+        EXPECT_TRUE(game.log_has(L"log\\system.log", "actor broke")) << game.read(L"log\\system.log");
+        EXPECT_TRUE(game.log_has(L"log\\vytrace.log", "WinMain: system_manager::onframe, code=-1(0xFFFFFFFF)"));
+        EXPECT_EQ("1", ini_value(game, L"save.ini", L"STATUS", L"EXITCODE"));
+    }
+}
+
+TEST(EngineRun, GameFilesAreFoundThroughTheSearchPaths) {
+    // A tiny 2x2 BMP for the graphic path.
+    std::string bmp = std::string("BM") + std::string("\x46\0\0\0\0\0\0\0\x36\0\0\0", 12) +
+                      std::string("\x28\0\0\0\x02\0\0\0\x02\0\0\0\x01\0\x18\0\0\0\0\0\x10\0\0\0", 24) +
+                      std::string(16, '\0') + std::string(16, '\x7f');
+    struct {
+        const char* name;
+        std::string ini;
+        const wchar_t* script_file;  // where the main script is written
+        bool with_image;
+        const char* expected;  // line in the system log
+    } cases[] = {
+        {"defaults", plain_ini, L"script\\main.lua", true, "fatal-error: trace: class true [0]"},
+        {"no image", plain_ini, L"script\\main.lua", false, "fatal-error: trace: class false [0]"},
+        {"script folder from the settings", "[SCRIPT]\r\nPATH=code\r\n", L"code\\main.lua", true,
+         "fatal-error: trace: class true [0]"},
+        {"numbered path used by a section", "[PATH]\r\nNUM=1\r\nPATH1=code,lua\r\n[SCRIPT]\r\nINDEX=1\r\n",
+         L"code\\main.lua", true, "fatal-error: trace: class true [0]"},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        game_folder game(c.ini, "");
+        CreateDirectoryW(game.path(L"code").c_str(), nullptr);
+        CreateDirectoryW(game.path(L"graphic").c_str(), nullptr);
+        if (c.with_image) game.write(L"graphic\\tile.bmp", bmp);
+        game.write(c.script_file,
+                   "local c = sprites.class_create{ name = 't', image = { 'tile' } }\n"
+                   "system.trace(0, 'class ' .. tostring(c ~= nil))\nsystem.exit(0)\n");
+        engine_outcome out = run_engine(game.dir());
+        ASSERT_FALSE(out.timed_out);
+        EXPECT_EQ(0, out.exit_code);
+        EXPECT_TRUE(game.log_has(L"log\\system.log", c.expected)) << game.read(L"log\\system.log");
+    }
+}

@@ -87,3 +87,21 @@ TEST(EngineSettings, ReadOnlyConfigBecomesWritableAndAMissingOneStopsTheInstall)
         EXPECT_EQ("<none>", ini_value(game, L"save.ini", L"SETTINGS", L"INSTALL"));
     }
 }
+
+TEST(EngineSettings, StatisticsLogCountsDrawnFramesWhenAPeriodIsSet) {
+    for (const char* period : {"0", "30"}) {
+        SCOPED_TRACE(period);
+        game_folder game(std::string("[Vy]\r\nSTATISTICS=") + period + "\r\n",
+                         "system.fork(function() for i = 1, 60 do coroutine.yield() end system.exit(0) end)\n");
+        engine_outcome out = run_engine(game.dir());
+        ASSERT_FALSE(out.timed_out);
+        EXPECT_EQ(0, out.exit_code);
+        if (std::string(period) == "0") {
+            EXPECT_FALSE(exists(game.path(L"log\\statistics.log")));
+        } else {
+            std::vector<std::string> lines = game.log_lines(L"log\\statistics.log");
+            ASSERT_EQ(1u, lines.size());
+            EXPECT_EQ(0u, lines[0].find("             main render counter: avg=")) << lines[0];
+        }
+    }
+}

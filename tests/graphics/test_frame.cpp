@@ -1,0 +1,287 @@
+// Frames drawn on a real device and checked by the pixels they leave in the
+// engine's off-screen screen.
+#include "device_fixture.h"
+
+namespace {
+
+constexpr uint32_t red = 0xFFFF0000;
+constexpr uint32_t blue = 0xFF0000FF;
+constexpr uint32_t white = 0xFFFFFFFF;
+constexpr uint32_t background = 0xFF404040;
+
+class frame_test : public device_test {
+protected:
+    void SetUp() override {
+        device_test::SetUp();
+        g().back_buffer()->clear_color = background;
+        white_ = image_texture(solid_bmp(16, 16, white));
+        ASSERT_TRUE(white_);
+    }
+
+    template <class L>
+    int32_t layer() {
+        int32_t id = g().create_render_layer<L>();
+        EXPECT_TRUE(g().set_layer_target(id, nullptr));
+        return id;
+    }
+
+    pixels frame() {
+        EXPECT_TRUE(g().render());
+        return read_target(g(), g().back_buffer());
+    }
+
+    graphic_texture* white_ = nullptr;
+};
+
+TEST_F(frame_test, ClearColourAndSolidSpriteAtItsPosition) {
+    int32_t id = layer<graphic_alpha_sprite_render_layer>();
+    auto s = sprite_at(white_, 20, 30);
+    s->color = red;
+    ASSERT_TRUE(g().attach_render_object(s.get(), id));
+    pixels p = frame();
+    ASSERT_EQ(p.width, uint32_t(width));
+    EXPECT_EQ(p.at(0, 0), background);
+    EXPECT_EQ(p.at(19, 30), background);
+    EXPECT_EQ(p.at(20, 30), red);
+    EXPECT_EQ(p.at(35, 45), red);
+    EXPECT_EQ(p.at(36, 45), background);
+    EXPECT_EQ(p.at(35, 46), background);
+    EXPECT_EQ(p.at(width - 1, height - 1), background);
+}
+
+TEST_F(frame_test, ColourKeyedTexelsStayTransparentInEveryLayerKind) {
+    // A blue square whose middle is pure green: the middle must show through.
+    auto image = make_bmp(16, 16, [](int x, int y) {
+        return (x >= 4 && x < 12 && y >= 4 && y < 12) ? 0xFF00FF00u : blue;
+    });
+    graphic_texture* t = image_texture(image);
+    ASSERT_TRUE(t);
+    int32_t ids[] = {layer<graphic_opaque_sprite_render_layer>(),
+                     layer<graphic_alpha_sprite_render_layer>(),
+                     layer<graphic_sprite_staterender_layer>()};
+    std::vector<std::unique_ptr<graphic_sprite_object>> sprites;
+    for (int i = 0; i < 3; ++i) {
+        sprites.push_back(sprite_at(t, 10 + 40 * i, 10));
+        ASSERT_TRUE(g().attach_render_object(sprites.back().get(), ids[i]));
+    }
+    pixels p = frame();
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        int x = 10 + 40 * i;
+        EXPECT_EQ(p.at(x, 10), blue);
+        EXPECT_EQ(p.at(x + 1, 11), blue);
+        EXPECT_EQ(p.at(x + 8, 18), background);
+        EXPECT_EQ(p.at(x + 6, 16), background);
+        EXPECT_EQ(p.at(x + 14, 24), blue);
+    }
+}
+
+struct blend_case {
+    const char* name;
+    uint32_t blend;
+    uint32_t color;
+    uint32_t expected;
+};
+
+TEST_F(frame_test, BlendRowsOfTheBatch) {
+    const blend_case cases[] = {
+        {"alpha", 0, 0x80FF0000, 0xFFA02020},
+        {"copy", 1, 0x80FF0000, 0xFFFF0000},
+        {"additive", 2, 0xFF402000, 0xFF806040},
+        {"alpha additive", 3, 0x80804000, 0xFF806040},
+        {"vertex alpha", 4, 0x80FF0000, 0xFFA02020},
+        {"subtractive", 5, 0xFF202010, 0xFF202030},
+        {"multiply", 6, 0xFF808040, 0xFF202010},
+        {"inverse", 7, 0xFF808080, 0xFFA0A0A0},
+        {"premultiplied", 8, 0x80FF0000, 0xFFFF2020},
+        {"double multiply", 9, 0xFF808080, 0xFF404040},
+        {"alpha doubled, additive", 10, 0x40804000, 0xFF806040},
+        {"row past the table", 11, 0x80FF0000, 0xFFA02020},
+        {"high row", 200, 0x80FF0000, 0xFFA02020},
+    };
+    int32_t id = layer<graphic_alpha_sprite_render_layer>();
+    std::vector<std::unique_ptr<graphic_sprite_object>> sprites;
+    int i = 0;
+    for (const blend_case& c : cases) {
+        sprites.push_back(sprite_at(white_, float(16 * (i % 10)), float(20 * (i / 10))));
+        sprites.back()->color = c.color;
+        sprites.back()->blend = c.blend;
+        ASSERT_TRUE(g().attach_render_object(sprites.back().get(), id));
+        ++i;
+    }
+    pixels p = frame();
+    i = 0;
+    for (const blend_case& c : cases) {
+        uint32_t got = p.at(16 * (i % 10) + 8, 20 * (i / 10) + 8);
+        EXPECT_TRUE(pixels::close_to(got, c.expected, 2))
+            << c.name << ": got " << std::hex << got << " expected " << c.expected;
+        ++i;
+    }
+}
+
+TEST_F(frame_test, BlendRowChangesOnlyWhereTheModeChanges) {
+    int32_t id = layer<graphic_alpha_sprite_render_layer>();
+    const uint32_t modes[] = {0, 2, 2, 0};
+    std::vector<std::unique_ptr<graphic_sprite_object>> sprites;
+    for (int i = 0; i < 4; ++i) {
+        sprites.push_back(sprite_at(white_, float(20 * i), 0));
+        sprites.back()->blend = modes[i];
+        ASSERT_TRUE(g().attach_render_object(sprites.back().get(), id));
+    }
+    ASSERT_TRUE(draw_layer(id));
+    EXPECT_EQ(g().sprite()->last_row_changes(), (std::vector<uint32_t>{2, 0}));
+}
+
+struct state_case {
+    const char* name;
+    uint32_t flags;
+    uint32_t color;
+    uint32_t expected;
+};
+
+TEST_F(frame_test, LayerStatesOfStateRenderLayers) {
+    const state_case cases[] = {
+        // State 0 keeps the batch's alpha blending (transitions rely on it).
+        {"state 0", 0x00, 0x80FF0000, 0xFFA02020},
+        {"alpha", 0x01, 0x80FF0000, 0xFFA02020},
+        {"additive", 0x02, 0xFF402000, 0xFF806040},
+        {"additive, point filters", 0x1102, 0xFF402000, 0xFF806040},
+        {"alpha additive", 0x03, 0x80804000, 0xFF806040},
+        {"subtractive", 0x05, 0xFF202010, 0xFF202030},
+        {"multiply", 0x06, 0xFF808040, 0xFF202010},
+        {"state past the table", 0x20, 0x80FF0000, 0xFFA02020},
+        {"filters past the table", 0x0F02, 0xFF402000, 0xFF806040},
+    };
+    std::vector<std::unique_ptr<graphic_sprite_object>> sprites;
+    int i = 0;
+    for (const state_case& c : cases) {
+        int32_t id = layer<graphic_sprite_staterender_layer>();
+        ASSERT_TRUE(g().update_layer_state(id, 0xFFFF, c.flags));
+        sprites.push_back(sprite_at(white_, float(16 * (i % 10)), float(20 * (i / 10))));
+        sprites.back()->color = c.color;
+        ASSERT_TRUE(g().attach_render_object(sprites.back().get(), id));
+        ++i;
+    }
+    pixels p = frame();
+    i = 0;
+    for (const state_case& c : cases) {
+        uint32_t got = p.at(16 * (i % 10) + 8, 20 * (i / 10) + 8);
+        EXPECT_TRUE(pixels::close_to(got, c.expected, 2))
+            << c.name << ": got " << std::hex << got << " expected " << c.expected;
+        ++i;
+    }
+}
+
+TEST_F(frame_test, AddAlphaLayerAddsToTheTarget) {
+    int32_t id = layer<graphic_addalpha_sprite_render_layer>();
+    auto s = sprite_at(white_, 0, 0);
+    s->color = 0x80804000;
+    ASSERT_TRUE(g().attach_render_object(s.get(), id));
+    pixels p = frame();
+    EXPECT_TRUE(pixels::close_to(p.at(8, 8), 0xFF806040, 2)) << std::hex << p.at(8, 8);
+}
+
+TEST_F(frame_test, OverlappingQuadsDrawBackToFrontAndEqualDepthsKeepTheirOrder) {
+    int32_t id = layer<graphic_alpha_sprite_render_layer>();
+    // Near red queued before far blue: blue is drawn first, red covers it.
+    auto near_red = sprite_at(white_, 10, 10, 0.2f);
+    near_red->color = red;
+    auto far_blue = sprite_at(white_, 18, 10, 0.5f);
+    far_blue->color = blue;
+    // Equal depths: the one queued later lies on top.
+    auto first = sprite_at(white_, 60, 10, 0.5f);
+    first->color = red;
+    auto second = sprite_at(white_, 68, 10, 0.5f);
+    second->color = blue;
+    for (auto* s : {near_red.get(), far_blue.get(), first.get(), second.get()})
+        ASSERT_TRUE(g().attach_render_object(s, id));
+    pixels p = frame();
+    EXPECT_EQ(p.at(20, 15), red);
+    EXPECT_EQ(p.at(30, 15), blue);
+    EXPECT_EQ(p.at(70, 15), blue);
+    EXPECT_EQ(p.at(62, 15), red);
+}
+
+TEST_F(frame_test, HiddenLayersAndObjectsDrawNothing) {
+    int32_t shown = layer<graphic_alpha_sprite_render_layer>();
+    int32_t hidden = layer<graphic_alpha_sprite_render_layer>();
+    auto in_hidden_layer = sprite_at(white_, 0, 0);
+    auto hidden_object = sprite_at(white_, 40, 0);
+    hidden_object->set_flag(render_flag_hidden, true);
+    auto shown_object = sprite_at(white_, 80, 0);
+    ASSERT_TRUE(g().attach_render_object(in_hidden_layer.get(), hidden));
+    ASSERT_TRUE(g().attach_render_object(hidden_object.get(), shown));
+    ASSERT_TRUE(g().attach_render_object(shown_object.get(), shown));
+    ASSERT_TRUE(g().update_layer_state(hidden, layer_flag_hidden, layer_flag_hidden));
+    pixels p = frame();
+    EXPECT_EQ(p.at(8, 8), background);
+    EXPECT_EQ(p.at(48, 8), background);
+    EXPECT_EQ(p.at(88, 8), white);
+    // Shown again, the layer draws.
+    ASSERT_TRUE(g().update_layer_state(hidden, layer_flag_hidden, 0));
+    p = frame();
+    EXPECT_EQ(p.at(8, 8), white);
+}
+
+TEST_F(frame_test, TwoLayersOnOneTargetClearItOnceAFrame) {
+    int32_t a = layer<graphic_alpha_sprite_render_layer>();
+    int32_t b = layer<graphic_alpha_sprite_render_layer>();
+    auto left = sprite_at(white_, 0, 0);
+    auto right = sprite_at(white_, 100, 0);
+    ASSERT_TRUE(g().attach_render_object(left.get(), a));
+    ASSERT_TRUE(g().attach_render_object(right.get(), b));
+    pixels p = frame();
+    EXPECT_EQ(p.at(8, 8), white);
+    EXPECT_EQ(p.at(108, 8), white);
+    // The next frame starts from the clear colour again.
+    ASSERT_TRUE(g().move_render_object(left.get(), b));
+    left->position.x = 50;
+    p = frame();
+    EXPECT_EQ(p.at(8, 8), background);
+    EXPECT_EQ(p.at(58, 8), white);
+}
+
+TEST_F(frame_test, SceneTargetDrawnIntoTheScreenThroughASprite) {
+    // World layers draw into a scene target; a later layer shows it.
+    graphic_render_target* scene = graphic_render_target_create(&g(), 0, 0);
+    ASSERT_TRUE(scene);
+    scene->clear_color = 0xFF102030;
+    int32_t world = g().create_render_layer<graphic_alpha_sprite_render_layer>();
+    ASSERT_TRUE(g().set_layer_target(world, scene));
+    int32_t screen = layer<graphic_alpha_sprite_render_layer>();
+    auto actor = sprite_at(white_, 30, 30);
+    actor->color = red;
+    ASSERT_TRUE(g().attach_render_object(actor.get(), world));
+    auto view = std::make_unique<graphic_sprite_object>(&g());
+    view->set_texture(scene);
+    view->fit_texture(0.0f);
+    ASSERT_TRUE(g().attach_render_object(view.get(), screen));
+    pixels p = frame();
+    EXPECT_EQ(p.at(0, 0), 0xFF102030u);
+    EXPECT_EQ(p.at(35, 35), red);
+}
+
+TEST_F(frame_test, ScreenLayerCopiesTheOffScreenScreenExactly) {
+    int32_t id = layer<graphic_alpha_sprite_render_layer>();
+    // Half-transparent drawing leaves the off-screen alpha below opaque;
+    // the copy must still show the colour as it is.
+    auto s = sprite_at(white_, 20, 20);
+    s->color = 0x80FF0000;
+    ASSERT_TRUE(g().attach_render_object(s.get(), id));
+    ASSERT_TRUE(g().render());
+    // The device's back buffer is undefined after Present; draw the same
+    // frame again without presenting to look at it.
+    IDirect3DDevice9* d = g().device();
+    ASSERT_TRUE(SUCCEEDED(d->BeginScene()));
+    for (graphic_render_layer* l : g().layers()) l->render();
+    EXPECT_TRUE(g().screen_layer()->render());
+    d->EndScene();
+    pixels off = read_target(g(), g().back_buffer());
+    pixels screen = read_target(g(), g().screen_buffer());
+    ASSERT_EQ(screen.width, uint32_t(width));
+    for (auto xy : {std::pair<int, int>{0, 0}, {25, 25}, {width - 1, height - 1}})
+        EXPECT_EQ(screen.at(xy.first, xy.second) & 0xFFFFFF,
+                  off.at(xy.first, xy.second) & 0xFFFFFF);
+}
+
+}  // namespace
