@@ -14,6 +14,10 @@ int system_makedir(lua_State* L);
 int system_enum_files(lua_State* L);
 int system_info(lua_State* L);
 
+// Resources.
+int system_lock(lua_State* L);
+int system_is_locked(lua_State* L);
+
 // Scripts, threads and callbacks.
 int system_load(lua_State* L);
 int system_exec(lua_State* L);
