@@ -1,5 +1,5 @@
--- The demo: a few tiles drift across the window for three seconds, then the
--- game ends itself with exit code 0.
+-- The demo: five tiles on the interface layer, each moved right every frame;
+-- after three seconds the game ends itself with exit code 0.
 local seconds = 3
 local fps = 60
 
