@@ -63,7 +63,8 @@ public:
     virtual bool create_blank(uint32_t width, uint32_t height, D3DFORMAT format, D3DPOOL pool,
                               uint32_t usage);
 
-    bool lock(const RECT* rect, uint32_t flags);
+    // The whole texture (rect none) or a part; D3DLOCK flags.
+    bool lock(const RECT* rect = nullptr, uint32_t flags = 0);
     bool unlock();
     bool get_surface();
     bool fill(D3DCOLOR color);
