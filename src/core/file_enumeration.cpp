@@ -52,15 +52,8 @@ bool enumerate_folder(const search_path& record, const wstring& sub, std::vector
     w.out = &out;
     wstring list;
     if (!string_to_wstring(record.second, list)) return false;
-    const wchar_t* p = list.c_str();
-    while (*p) {
-        const wchar_t* end = wcschr(p, L';');
-        if (!end) end = p + wcslen(p);
-        wstring ext;
-        ext.assign(p, size_t(end - p));
+    for (const wstring& ext : split_semicolon_list(list))
         if (!ext.empty()) w.extensions.push_back(ext);
-        p = *end ? end + 1 : end;
-    }
     wstring folder;
     make_full_path(folder, record.path.c_str(), sub.c_str(), nullptr);
     return w.walk(folder, sub);

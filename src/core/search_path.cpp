@@ -23,20 +23,6 @@ string join_parts(const char* a, const char* b) {
     return out;
 }
 
-// Each extension of a ";" list, every one ended by ";".
-std::vector<wstring> split_list(const wstring& list) {
-    std::vector<wstring> out;
-    const wchar_t* p = list.c_str();
-    while (*p) {
-        const wchar_t* end = wcschr(p, L';');
-        if (!end) end = p + wcslen(p);
-        wstring ext;
-        ext.assign(p, size_t(end - p));
-        out.push_back(ext);
-        p = *end ? end + 1 : end;
-    }
-    return out;
-}
 
 bool same_extension(const wstring& a, const wstring& b) { return wstring_compare(a, b) == 0; }
 
@@ -83,7 +69,7 @@ bool search_path::resolve(const char* name, wstring& out_path, string& out_entry
         return true;
     }
     // The first candidate that exists; the last one when none does.
-    for (const wstring& ext : split_list(extension)) {
+    for (const wstring& ext : split_semicolon_list(extension)) {
         make_full_path(out_path, path.c_str(), wide_name.c_str(), ext.c_str());
         if (file_exists(out_path.c_str())) break;
     }
@@ -223,7 +209,7 @@ bool relative_path(const wchar_t* path, const search_path& record, string& out_n
     if (!string_to_wstring(record.second, wanted)) return false;
     bool fits = false;
     if (record.has_list()) {
-        for (const wstring& ext : split_list(wanted))
+        for (const wstring& ext : split_semicolon_list(wanted))
             if (same_extension(ext, extension)) fits = true;
     } else {
         fits = same_extension(wanted, extension);

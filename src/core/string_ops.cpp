@@ -24,21 +24,21 @@ int string_find(const string& in, const char* text, int start) {
 }
 
 bool wstring_to_multibyte(const wchar_t* in, string& out) {
-    std::vector<char>& v = out.chars();
-    v.clear();
-    if (!in || !*in) return true;
-    size_t need = wcstombs(nullptr, in, 0);
-    if (need == static_cast<size_t>(-1)) return false;
-    v.assign(need + 1, 0);
-    size_t done = wcstombs(v.data(), in, need + 1);
-    if (done == static_cast<size_t>(-1)) {
-        v.clear();
-        return false;
-    }
-    v.resize(done + 1);
-    v[done] = 0;
-    if (done == 0) v.clear();
-    return true;
+    return convert_code_page<wchar_t, char, wcstombs>(in, out.chars());
 }
 
 bool wstring_to_multibyte(const wstring& in, string& out) { return wstring_to_multibyte(in.c_str(), out); }
+
+std::vector<wstring> split_semicolon_list(const wstring& list) {
+    std::vector<wstring> out;
+    const wchar_t* p = list.c_str();
+    while (*p) {
+        const wchar_t* end = wcschr(p, L';');
+        if (!end) end = p + wcslen(p);
+        wstring item;
+        item.assign(p, size_t(end - p));
+        out.push_back(item);
+        p = *end ? end + 1 : end;
+    }
+    return out;
+}

@@ -3,6 +3,8 @@
 #ifndef VY_CORE_STRING_OPS_H
 #define VY_CORE_STRING_OPS_H
 
+#include <vector>
+
 #include "core/strings.h"
 
 // Ordinal comparison of UTF-16 code units: -1, 0 or 1.
@@ -15,5 +17,7 @@ int string_find(const string& in, const char* text, int start);
 // character can't be converted.
 bool wstring_to_multibyte(const wchar_t* in, string& out);
 bool wstring_to_multibyte(const wstring& in, string& out);
+// The items of a ";" list such as an extension list, empty ones kept.
+std::vector<wstring> split_semicolon_list(const wstring& list);
 
 #endif

@@ -231,21 +231,7 @@ const wchar_t* wstring_list_next(const wchar_t* p) {
 }
 
 bool string_to_wstring(const char* in, wstring& out) {
-    std::vector<wchar_t>& v = out.chars();
-    v.clear();
-    if (!in || !*in) return true;
-    size_t need = mbstowcs(nullptr, in, 0);
-    if (need == static_cast<size_t>(-1)) return false;
-    v.assign(need + 1, 0);
-    size_t done = mbstowcs(v.data(), in, need + 1);
-    if (done == static_cast<size_t>(-1)) {
-        v.clear();
-        return false;
-    }
-    v.resize(done + 1);
-    v[done] = 0;
-    if (done == 0) v.clear();
-    return true;
+    return convert_code_page<char, wchar_t, mbstowcs>(in, out.chars());
 }
 
 bool string_to_wstring(const string& in, wstring& out) { return string_to_wstring(in.c_str(), out); }

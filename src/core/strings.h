@@ -114,6 +114,25 @@ const wchar_t* wstring_list_next(const wchar_t* p);
 
 // Narrow text in the current code page to wide; false when it can't be
 // converted (out is then empty).
+// Code-page conversion through the C runtime (mbstowcs / wcstombs); the
+// result is terminated after the converted characters, empty on failure.
+template <class In, class Out, size_t (*Convert)(Out*, const In*, size_t)>
+bool convert_code_page(const In* in, std::vector<Out>& v) {
+    v.clear();
+    if (!in || !*in) return true;
+    size_t need = Convert(nullptr, in, 0);
+    if (need == static_cast<size_t>(-1)) return false;
+    v.assign(need + 1, 0);
+    size_t done = Convert(v.data(), in, need + 1);
+    if (done == static_cast<size_t>(-1)) {
+        v.clear();
+        return false;
+    }
+    v.resize(done + 1);
+    v[done] = 0;
+    if (done == 0) v.clear();
+    return true;
+}
 bool string_to_wstring(const char* in, wstring& out);
 bool string_to_wstring(const string& in, wstring& out);
 
