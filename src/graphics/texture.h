@@ -76,6 +76,10 @@ public:
 
     static bool get_image_info(const void* data, uint32_t size, image_info_t& info);
 
+    // A GDI bitmap compatible with dc (none: the screen's) holding the
+    // texels; the caller deletes it.
+    HBITMAP create_bitmap(HDC dc);
+
     IDirect3DTexture9* d3d_texture() const { return texture_; }
     IDirect3DSurface9* surface() const { return surface_; }
     D3DFORMAT format() const { return format_; }
@@ -97,6 +101,7 @@ protected:
     bool get_desc();
     int32_t locking(const RECT* rect, uint32_t flags);
     void release_device_objects();
+    bool duplicate_through_gdi(graphic_texture& source);
 
     bool lost_ = false;
     IDirect3DTexture9* texture_ = nullptr;
