@@ -247,7 +247,14 @@ TEST_F(texture_test, ResizeKeepsTheOverlapAndFailsWithoutHarm) {
     EXPECT_EQ(read_texel(*t, 0, 1), 8u);
 
     IDirect3DTexture9* before = t->d3d_texture();
+    trace_capture log;
     EXPECT_FALSE(t->resize(1u << 20, 4));  // beyond any device
+    // The device's answer is logged with its HRESULT, then the step.
+    std::string text = log.text();
+    EXPECT_NE(text.find("graphic_texture::create: CreateTexture, code=-20055305"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("(0x8876086"), std::string::npos);
+    EXPECT_NE(text.find("graphic_texture::resize: create, code=-1(0xFFFFFFFF)"), std::string::npos);
     EXPECT_EQ(t->d3d_texture(), before);
     EXPECT_EQ(t->width(), 12u);
     EXPECT_EQ(read_texel(*t, 7, 3), 31u);
