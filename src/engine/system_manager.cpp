@@ -211,6 +211,7 @@ bool system_manager::init_script() {
     lua_ = s.state();
     register_system_library(lua_);
     lua_pop(lua_, 1);
+    breakpoints_.attach(lua_);  // the list outlives a restart
     // The math, string and images additions, fields, the action library,
     // sounds and inputs register here, in that order, as they are built.
     actions_.set_lua(lua_);
