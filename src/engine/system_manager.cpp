@@ -168,8 +168,10 @@ bool system_manager::create_render_world() {
             TRACE_ERROR("system_manager::initialize", layers[i].failure, -1);
             return false;
         }
+        // The graphic's off-screen screen (its "back buffer"; the screen layer
+        // copies it to the device's back buffer).
         graphic_render_target* target = layers[i].world && render_targets_[0] ? render_targets_[0]
-                                                                               : g->screen_buffer();
+                                                                               : g->back_buffer();
         g->set_layer_target(layer_ids_[i], target);
     }
     set_render_layer_table(layer_ids_, system_layer_count);
@@ -181,7 +183,7 @@ void system_manager::set_background_colour(uint32_t colour) {
     if (colour == background_colour_) return;
     background_colour_ = colour;
     graphic* g = graphic::instance();
-    if (g && g->screen_buffer()) g->screen_buffer()->clear_color = colour;
+    if (g && g->back_buffer()) g->back_buffer()->clear_color = colour;
     for (graphic_render_target* t : render_targets_)
         if (t) t->clear_color = colour;
 }
@@ -209,6 +211,7 @@ bool system_manager::init_script() {
     lua_ = s.state();
     register_system_library(lua_);
     lua_pop(lua_, 1);
+    breakpoints_.attach(lua_);  // the list outlives a restart
     // The math, string and images additions, fields, the action library,
     // sounds and inputs register here, in that order, as they are built.
     actions_.set_lua(lua_);

@@ -12,6 +12,7 @@
 #include "core/search_path.h"
 #include "core/singleton.h"
 #include "core/strings.h"
+#include "engine/script_breakpoints.h"
 #include "world/action_manager.h"
 #include "world/object_manager.h"
 
@@ -121,6 +122,7 @@ public:
     const string& main_script() const { return main_script_; }
     object_manager& objects() { return objects_; }
     action_manager& actions() { return actions_; }
+    script_breakpoints& breakpoints() { return breakpoints_; }
 
 private:
     struct script_thread {
@@ -156,6 +158,7 @@ private:
     string main_script_;
     std::list<script_thread> threads_;
     callback_slot callbacks_[callback_count] = {};
+    script_breakpoints breakpoints_;
     uint8_t running_ = 1;
     uint8_t active_ = 1;
     uint8_t step_once_ = 0;

@@ -295,3 +295,33 @@ TEST(EngineRun, GameFilesAreFoundThroughTheSearchPaths) {
         EXPECT_TRUE(game.log_has(L"log\\system.log", c.expected)) << game.read(L"log\\system.log");
     }
 }
+
+TEST(EngineRun, OptionIMovesTheWholeRunIntoTheChosenGameFolder) {
+    // Without a folder dialog the choice is the ini file's folder; logs,
+    // save file and instance lock then follow it.
+    scratch_dir start;
+    game_folder game(plain_ini, "system.trace(6, 'moved')\nsystem.exit(0)\n");
+    engine_outcome out = run_engine(start.dir(), L"-I \"" + game.path(L"system.ini") + L"\"");
+    ASSERT_FALSE(out.timed_out);
+    EXPECT_EQ(0, out.exit_code);
+    EXPECT_TRUE(game.log_has(L"log\\system.log", "information: trace: moved [0]"));
+    EXPECT_EQ("0", ini_value(game, L"save.ini", L"STATUS", L"EXITCODE"));
+    EXPECT_FALSE(exists(start.path(L"save.ini")));
+    EXPECT_FALSE(exists(start.path(L"log")));
+}
+
+TEST(EngineRun, MenuExitAsksTheScriptLikeTheCloseBox) {
+    game_folder game(plain_ini,
+                     "system.callback(0, function()\n"
+                     "  local f = io.open('asked.txt', 'w') f:write('x') f:close()\n"
+                     "  return 1\n"
+                     "end)\n");
+    engine_process engine(game.dir(), L"");
+    HWND window = engine.wait_main_window(20000);
+    ASSERT_NE(nullptr, window);
+    PostMessageW(window, WM_COMMAND, 3, 0);
+    engine_outcome out = engine.wait(20000);
+    ASSERT_FALSE(out.timed_out);
+    EXPECT_EQ(0, out.exit_code);
+    EXPECT_TRUE(exists(game.path(L"asked.txt")));
+}

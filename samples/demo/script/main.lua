@@ -1,6 +1,6 @@
--- The demo: a few tiles drift across the window and four animated walkers
--- pace under their own coroutines for three seconds, then the game ends
--- itself with exit code 0.
+-- The demo: five tiles on the interface layer, each moved right every frame,
+-- and four animated walkers pacing under their own coroutines; after three
+-- seconds the game ends itself with exit code 0.
 local seconds = 3
 local fps = 60
 
