@@ -86,6 +86,14 @@ TEST(SystemLibraryScripts, CallbackSlotsRegisterAndCall) {
         {"show('c8', system.callback(3, 'x'), system.callback(4, 'x'))", {"information: c8: false,false"}},
         {"system.callback(2, function() error('cb broke') end) show('c9', system.callback(2))",
          {"error: system.callback: *cb broke*", "information: c9: false"}},
+        // Many values need room on the main state's stack.
+        {"local t = {} for i = 1, 5000 do t[i] = (i % 2 == 0) and i or {x = i} end "
+         "system.callback(2, function(...) n = select('#', ...) end) "
+         "show('c10', system.callback(2, unpack(t)), n)",
+         {"information: c10: true,5000"}},
+        {"system.fork(function() local t = {} for i = 1, 5000 do t[i] = {} end "
+         "show('c11', system.callback(2, unpack(t)), n) end)",
+         {"information: c11: true,5000"}},
     });
 }
 
