@@ -4,6 +4,7 @@
 
 #include "core/paths.h"
 #include "core/cipher.h"
+#include "core/cpu_features.h"
 #include "core/statistics.h"
 #include "core/trace.h"
 #include "engine/frame_services.h"
@@ -103,7 +104,7 @@ bool check_update(startup_settings& s) {
     return false;
 }
 
-void probe_processor() {}
+void probe_processor() { cpu_info_check(); }
 
 void open_statistics(startup_settings& s, statistics& stats) {
     if (s.statistics_period != 0) {

@@ -194,6 +194,9 @@ private:
     graphic_texture_manager textures_;
 };
 
+// Appends an alpha layer at the end of the drawing order; its id or -1.
+int32_t render_layer_append(graphic& g);
+
 template <class L>
 int32_t graphic::create_render_layer(layer_position before) {
     int32_t id = new_layer_id();

@@ -97,3 +97,9 @@ bool graphic::update_layer_state(int32_t index, uint32_t mask, uint32_t value) {
     layer->flags = (layer->flags & ~mask) | (value & mask);
     return true;
 }
+
+int32_t render_layer_append(graphic& g) {
+    graphic::layer_position end;
+    g.find_layer(-1, end);
+    return g.create_render_layer<graphic_alpha_sprite_render_layer>(end);
+}

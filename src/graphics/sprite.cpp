@@ -87,7 +87,8 @@ bool graphic_sprite::create() {
         return false;
     }
     for (int i = 1; i <= 3; ++i) {
-        graphic_texture* t = graphic_->new_texture(true);
+        // A second create reuses the registered textures it made before.
+        graphic_texture* t = stage_[i] ? stage_[i] : graphic_->new_texture(true);
         if (!t) {
             TRACE_ERROR(label, "create AlphaTexture object", i);
             return false;

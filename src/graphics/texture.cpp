@@ -397,8 +397,7 @@ bool graphic_texture::duplicate(graphic_texture* source) {
         source->unlock();
         return unlock();
     }
-    TRACE_ERROR(label, "unsupported copy", -1);
-    return false;
+    return duplicate_through_gdi(*source);
 }
 
 bool graphic_texture::resize(uint32_t width, uint32_t height) {

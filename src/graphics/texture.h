@@ -63,7 +63,8 @@ public:
     virtual bool create_blank(uint32_t width, uint32_t height, D3DFORMAT format, D3DPOOL pool,
                               uint32_t usage);
 
-    bool lock(const RECT* rect, uint32_t flags);
+    // The whole texture (rect none) or a part; D3DLOCK flags.
+    bool lock(const RECT* rect = nullptr, uint32_t flags = 0);
     bool unlock();
     bool get_surface();
     bool fill(D3DCOLOR color);
@@ -74,6 +75,10 @@ public:
     bool save(const wchar_t* path, int32_t file_format);
 
     static bool get_image_info(const void* data, uint32_t size, image_info_t& info);
+
+    // A GDI bitmap compatible with dc (none: the screen's) holding the
+    // texels; the caller deletes it.
+    HBITMAP create_bitmap(HDC dc);
 
     IDirect3DTexture9* d3d_texture() const { return texture_; }
     IDirect3DSurface9* surface() const { return surface_; }
@@ -96,6 +101,7 @@ protected:
     bool get_desc();
     int32_t locking(const RECT* rect, uint32_t flags);
     void release_device_objects();
+    bool duplicate_through_gdi(graphic_texture& source);
 
     bool lost_ = false;
     IDirect3DTexture9* texture_ = nullptr;

@@ -64,6 +64,12 @@ TEST_F(layer_test, IdsAndDrawingPositionsResolve) {
     EXPECT_EQ(drawing_order(), (std::vector<int32_t>{0, 1, 2, 4, 5, 6, 7}));
     EXPECT_EQ(resolved(-4), 4);
 
+    // Appending puts an alpha layer last.
+    int32_t appended = render_layer_append(g_);
+    EXPECT_EQ(drawing_order().back(), appended);
+    EXPECT_TRUE(dynamic_cast<graphic_alpha_sprite_render_layer*>(g_.get_layer(appended)));
+    delete g_.remove_render_layer(appended);
+
     // Inserting before a layer's position.
     ASSERT_TRUE(g_.find_layer(1, pos));
     int32_t inserted = g_.create_render_layer<graphic_render_layer>(pos);

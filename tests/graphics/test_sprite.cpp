@@ -119,6 +119,17 @@ TEST_F(sprite_test, QuadRecordsArePooledAcrossFrames) {
     EXPECT_EQ(g().sprite()->pool_size(), pool);
 }
 
+TEST_F(sprite_test, BatchMadeAgainKeepsItsStageTextures) {
+    size_t objects = g().objects().size();
+    graphic_texture* white = g().sprite()->stage_texture(2);
+    ASSERT_TRUE(g().sprite()->create());
+    EXPECT_EQ(g().objects().size(), objects);
+    EXPECT_EQ(g().sprite()->stage_texture(2), white);
+    ASSERT_TRUE(white->lock(nullptr, D3DLOCK_READONLY));
+    EXPECT_EQ(static_cast<uint32_t*>(white->bits())[0], 0xFFFFFFFFu);
+    white->unlock();
+}
+
 TEST_F(sprite_test, TexturesByKind) {
     size_t objects = g().objects().size();
     {

@@ -186,7 +186,7 @@ TEST_F(texture_test, RenderTargetsLockThroughACopyOfWhatWasDrawn) {
     EXPECT_EQ(screen->height(), uint32_t(height));
 }
 
-TEST_F(texture_test, DuplicateCopiesEqualFormatsRowByRow) {
+TEST_F(texture_test, DuplicateCopiesRowByRowOrThroughGdi) {
     auto bmp = pattern_bmp();
     graphic_texture* source = image_texture(bmp);
     ASSERT_TRUE(source);
@@ -208,11 +208,18 @@ TEST_F(texture_test, DuplicateCopiesEqualFormatsRowByRow) {
         EXPECT_EQ(read_texel(*copy, 15, 15) >> 24, 0u);
         EXPECT_EQ(read_texel(*copy, 99, 59), 0xFF0000FFu);
     }
-    // Another format of the same size is not copied texel for texel.
+    // Another format or another size goes through GDI: colours survive,
+    // stretched to the whole destination, and the copy is opaque.
     graphic_texture* other = g().new_texture(true);
-    ASSERT_TRUE(other->create_blank(source->real_width(), source->real_height(), D3DFMT_X8R8G8B8,
-                                    D3DPOOL_MANAGED, 0));
-    EXPECT_FALSE(other->duplicate(source));
+    ASSERT_TRUE(other->create_blank(100, 60, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, 0));
+    ASSERT_TRUE(other->duplicate(source));
+    EXPECT_EQ(read_texel(*other, 5, 5) & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(read_texel(*other, 99, 59) & 0xFFFFFF, 0x0000FFu);
+    graphic_texture* half = g().new_texture(true);
+    ASSERT_TRUE(half->create_blank(50, 30, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, 0));
+    ASSERT_TRUE(half->duplicate(source));
+    EXPECT_EQ(read_texel(*half, 2, 2), 0xFFFF0000u);
+    EXPECT_EQ(read_texel(*half, 40, 25), 0xFFFF0000u);
 
     // Render targets copy on the device.
     graphic_render_target* a = graphic_render_target_create(&g(), 16, 16);
@@ -240,7 +247,14 @@ TEST_F(texture_test, ResizeKeepsTheOverlapAndFailsWithoutHarm) {
     EXPECT_EQ(read_texel(*t, 0, 1), 8u);
 
     IDirect3DTexture9* before = t->d3d_texture();
+    trace_capture log;
     EXPECT_FALSE(t->resize(1u << 20, 4));  // beyond any device
+    // The device's answer is logged with its HRESULT, then the step.
+    std::string text = log.text();
+    EXPECT_NE(text.find("graphic_texture::create: CreateTexture, code=-20055305"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("(0x8876086"), std::string::npos);
+    EXPECT_NE(text.find("graphic_texture::resize: create, code=-1(0xFFFFFFFF)"), std::string::npos);
     EXPECT_EQ(t->d3d_texture(), before);
     EXPECT_EQ(t->width(), 12u);
     EXPECT_EQ(read_texel(*t, 7, 3), 31u);
