@@ -74,6 +74,10 @@ void start_debugger(const wstring& command) {
 
 void read_network_use(startup_settings& s) {
     s.network_use = static_cast<uint32_t>(ini_int(s.ini_path.c_str(), L"NETWORK", L"USE", 0));
+    // The update client's own settings join here; the patch version names
+    // the version the user sees.
+    wstring version;
+    if (version_text(s.patch_version, version)) s.version = version;
 }
 
 void start_companions(startup_settings& s) {
