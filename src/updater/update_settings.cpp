@@ -71,7 +71,8 @@ bool updater::patch_version_from_name(const char* file_name, wstring& version) c
     if (!same_text(file_name + length - suffix, settings.ext.c_str(), suffix)) return false;
 
     string text;
-    text.assign(file_name + prefix, length - prefix - suffix);
+    const size_t version_length = length - prefix - suffix;
+    if (version_length > 0) text.assign(file_name + prefix, version_length);
     wstring found;
     if (!text.empty() && !string_to_wstring(text, found)) return false;
     if (!settings.patch_version.empty() && wstring_compare(found, settings.patch_version) <= 0)
