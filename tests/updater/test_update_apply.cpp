@@ -202,3 +202,23 @@ TEST(UpdaterApply, FailingStepsEndTheRun) {
 }
 
 }  // namespace
+
+namespace {
+
+// Paths reach the tool, the copy and the record whole, also with characters
+// that the user's code page lacks.
+TEST(UpdaterApply, PathsOutsideTheCodePage) {
+    installation inst;
+    const std::wstring folder = L"update\\\u66f4\u65b0";
+    ASSERT_TRUE(CreateDirectoryW(inst.path(folder).c_str(), nullptr));
+    ASSERT_TRUE(write_whole(inst.path(folder + L"\\patch0102.zip"), "\xe5\x90\x8d.txt=n\n"));
+    updater_outcome o = run_updater(inst.dir(), L"/expand /update /delete /archive:\"" + folder + L"\\patch0102.zip\"");
+    ASSERT_FALSE(o.timed_out);
+    EXPECT_EQ(o.exit_code, 0) << o.err;
+    EXPECT_EQ(file_in(inst, L"\u540d.txt"), "n");
+    EXPECT_FALSE(inst.has(folder + L"\\patch0102.zip"));
+    EXPECT_FALSE(inst.has(folder + L"\\patch0102"));
+    EXPECT_EQ(inst.patch_version(), "0102");
+}
+
+}  // namespace
