@@ -189,26 +189,25 @@ void update_run::load_settings() {
 // The engine's process holds its executable open until it has ended.
 void update_run::wait_for_engine() {
     console_print(stdout, L" * VyEngineの終了を待機中です");
-    bool free = false;
-    for (int i = 0; i < engine_wait_tries && !free; ++i) {
+    bool released = false;
+    for (int i = 0; i < engine_wait_tries && !released; ++i) {
         console_print(stderr, L".");
         HANDLE h = CreateFileW(engine.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             CloseHandle(h);
-            free = true;
-            break;
-        }
-        DWORD error = GetLastError();
-        if (error != ERROR_SHARING_VIOLATION) {
+            released = true;
+        } else if (GetLastError() == ERROR_SHARING_VIOLATION) {
+            Sleep(engine_wait_step_ms);
+        } else {
+            DWORD error = GetLastError();
             console_print(stdout, L"\n");
             report(1, L"error: unexpected error (%d)", static_cast<int>(error));
             throw 1;
         }
-        Sleep(engine_wait_step_ms);
     }
     console_print(stdout, L"\n");
-    if (!free) {
+    if (!released) {
         report(1, L"error: timeout '%ls'", engine.c_str());
         throw 1;
     }
