@@ -49,6 +49,8 @@ uint32_t cache_directories() {
     return 0;
 }
 
+uint32_t recache_base_directory() { return cache_base(); }
+
 const wstring& cached_base_directory() {
     if (base_dir.empty()) cache_directories();
     return base_dir;

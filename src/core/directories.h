@@ -20,6 +20,10 @@ const wstring& cached_temp_directory();
 // The base directory under the name the engine shell uses.
 inline const wstring& get_current_directory() { return cached_base_directory(); }
 
+// Takes the base directory again from the working directory (start-up
+// moved into another game folder). 0 or the Windows error code.
+uint32_t recache_base_directory();
+
 // SetCurrentDirectoryW; meant for start-up, before anything is cached.
 bool set_current_directory(const wchar_t* path);
 

@@ -1,0 +1,10 @@
+// The engine's process-wide objects, built before the entry runs and
+// destroyed in reverse order at exit. One file keeps their order: the
+// managers built later find the ones they stand on.
+#include "engine/system_manager.h"
+#include "graphics/graphic.h"
+
+graphic engine_graphic;
+system_manager engine_system_manager;
+
+system_manager& engine_system_manager_object() { return engine_system_manager; }

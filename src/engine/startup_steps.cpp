@@ -1,0 +1,115 @@
+#include "engine/startup_steps.h"
+
+#include <windows.h>
+
+#include "core/paths.h"
+#include "core/cipher.h"
+#include "core/statistics.h"
+#include "core/trace.h"
+#include "engine/frame_services.h"
+#include "engine/ini_values.h"
+#include "engine/startup_settings.h"
+
+namespace {
+// The scrambled form of the debug password.
+const uint8_t debug_key_bytes[14] = {0xc9, 0x9d, 0x66, 0xdf, 0xd4, 0x9e, 0x4c,
+                                     0xc1, 0x56, 0x48, 0x17, 0xa9, 0x1e, 0x5f};
+
+bool set_readonly(const wchar_t* path) {
+    uint32_t attributes = file_attributes(path);
+    if (attributes == path_missing) {
+        TRACE_ERROR("set_readonly", "GetFileAttributes", static_cast<int32_t>(path_missing));
+        return false;
+    }
+    if (!SetFileAttributesW(path, attributes | FILE_ATTRIBUTE_READONLY)) {
+        TRACE_ERROR("set_readonly", "SetFileAttributes", -1);
+        return false;
+    }
+    return true;
+}
+
+bool remove_readonly(const wchar_t* path, bool must_exist) {
+    uint32_t attributes = file_attributes(path);
+    if (attributes == path_missing) {
+        TRACE_ERROR("remove_readonly", "GetFileAttributes", static_cast<int32_t>(path_missing));
+        return !must_exist;
+    }
+    if (!SetFileAttributesW(path, attributes & ~static_cast<uint32_t>(FILE_ATTRIBUTE_READONLY))) {
+        TRACE_ERROR("remove_readonly", "SetFileAttributes", -1);
+        return false;
+    }
+    return true;
+}
+}  // namespace
+
+bool single_instance_guard::acquire(const wchar_t* name) {
+    if (!mutex_.create(name)) return false;
+    return mutex_.acquire(0);
+}
+
+bool debug_access_granted(const wstring& text) {
+    if (text.empty()) return false;
+    return cipher_compare(text.c_str(), cipher_default_key, debug_key_bytes, sizeof debug_key_bytes);
+}
+
+bool exec_cmd(const wstring& command) {
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    std::vector<wchar_t> line(command.c_str(), command.c_str() + command.length() + 1);
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        TRACE_ERROR("exec_cmd", "CreateProcess", GetLastError());
+        return false;
+    }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return true;
+}
+
+void start_debugger(const wstring& command) {
+    if (command.empty()) return;
+    if (!exec_cmd(command)) TRACE_ERROR("WinMain", "fail to exec debugger", -1);
+}
+
+void read_network_use(startup_settings& s) {
+    s.network_use = static_cast<uint32_t>(ini_int(s.ini_path.c_str(), L"NETWORK", L"USE", 0));
+}
+
+void start_companions(startup_settings& s) {
+    s.companion_count = static_cast<uint32_t>(ini_int(s.ini_path.c_str(), L"COMM", L"NUM", 0));
+    s.channel_size = static_cast<uint32_t>(ini_int(s.ini_path.c_str(), L"COMM", L"SIZE", 0));
+    // Companions talk over the channel; without it none is started.
+    if (s.companion_count > 0) TRACE_ERROR("WinMain", "\t[COMM] no channel: companions not started", -1);
+}
+
+bool run_install(startup_settings& s) {
+    const wchar_t* save = s.save_path.c_str();
+    if (ini_int(save, L"SETTINGS", L"INSTALL", 0) == 0) {
+        if (!set_readonly(s.ini_path.c_str()) || !remove_readonly(s.config_path.c_str(), true) ||
+            !remove_readonly(save, false))
+            return false;
+        ini_write_text(save, L"SETTINGS", L"INSTALL", L"1");
+    }
+    // The network settings dialog joins the first run with the other
+    // dialogs; until then NETWORK INSTALL stays unset so it is still shown
+    // once it exists.
+    return true;
+}
+
+bool check_update(startup_settings& s) {
+    // The update client is not part of this engine yet: there is never an
+    // update to start.
+    (void)s;
+    return false;
+}
+
+void probe_processor() {}
+
+void open_statistics(startup_settings& s, statistics& stats) {
+    if (s.statistics_period != 0) {
+        wstring path;
+        make_absolute_path(path, statistics::log_name);
+        stats.open_log(path.c_str(), trace_overwrite | trace_no_location | trace_no_flush);
+    }
+    set_frame_statistics(&stats, s.statistics_period);
+}

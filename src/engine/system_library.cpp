@@ -1,0 +1,49 @@
+#include "engine/system_library.h"
+
+#include "core/lua_readers.h"
+#include "engine/system_library_functions.h"
+
+#include "lauxlib.h"
+#include "lua.h"
+
+namespace {
+// The library's one table, in the order scripts have always seen it; the
+// screen, window, menu, save-data and environment functions take their
+// places between these as they are built.
+const luaL_Reg system_functions[] = {
+    {"path", system_path},
+    {"set_path", system_set_path},
+    {"makedir", system_makedir},
+    {"enum_files", system_enum_files},
+    {"lock", system_lock},
+    {"is_locked", system_is_locked},
+    {"load", system_load},
+    {"exec", system_exec},
+    {"fork", system_fork},
+    {"callback", system_callback},
+    {"is_tool", system_is_tool},
+    {"msgloop", system_msgloop},
+    {"exit", system_exit},
+    {"trace", system_trace},
+    {"frame", system_frame},
+    {"last_exit_code", system_last_exit_code},
+    {"info", system_info},
+    {"is_debug", system_is_debug},
+    {"set_debug_routine", system_set_debug_routine},
+    {"breakpoint", system_breakpoint},
+    {"set_breakpoint", system_set_breakpoint},
+    {"unset_breakpoint", system_unset_breakpoint},
+    {"stack_trace", system_stack_trace},
+    {"call_stack_trace", system_call_stack_trace},
+    {"abort", system_abort},
+    {"crypt", system_crypt},
+    {nullptr, nullptr},
+};
+}  // namespace
+
+int32_t system_arg_int(lua_State* L, int index, int32_t fallback) {
+    if (!lua_isnumber(L, index)) return fallback;
+    return script_truncate_int(lua_tonumber(L, index));
+}
+
+void register_system_library(lua_State* L) { luaL_register(L, "system", system_functions); }

@@ -1,0 +1,50 @@
+// The functions of the `system` script library, one group a file; the
+// registration table in system_library.cpp puts them in order.
+#ifndef VY_ENGINE_SYSTEM_LIBRARY_FUNCTIONS_H
+#define VY_ENGINE_SYSTEM_LIBRARY_FUNCTIONS_H
+
+#include <cstdint>
+
+struct lua_State;
+
+// Search paths and files.
+int system_path(lua_State* L);
+int system_set_path(lua_State* L);
+int system_makedir(lua_State* L);
+int system_enum_files(lua_State* L);
+int system_info(lua_State* L);
+
+// Resources.
+int system_lock(lua_State* L);
+int system_is_locked(lua_State* L);
+
+// Scripts, threads and callbacks.
+int system_load(lua_State* L);
+int system_exec(lua_State* L);
+int system_fork(lua_State* L);
+int system_callback(lua_State* L);
+
+// Exit, counters, logging and the engine's state.
+int system_exit(lua_State* L);
+int system_frame(lua_State* L);
+int system_last_exit_code(lua_State* L);
+int system_trace(lua_State* L);
+int system_is_tool(lua_State* L);
+int system_is_debug(lua_State* L);
+int system_msgloop(lua_State* L);
+int system_crypt(lua_State* L);
+
+// Debugging aids.
+int system_set_debug_routine(lua_State* L);
+int system_breakpoint(lua_State* L);
+int system_set_breakpoint(lua_State* L);
+int system_unset_breakpoint(lua_State* L);
+int system_stack_trace(lua_State* L);
+int system_call_stack_trace(lua_State* L);
+int system_abort(lua_State* L);
+
+// Script numbers: Lua's conversion (a numeric string counts), truncated
+// toward zero; anything else gives the fallback.
+int32_t system_arg_int(lua_State* L, int index, int32_t fallback = 0);
+
+#endif

@@ -1,0 +1,189 @@
+#include "world/actor_object.h"
+
+#include "world/named_objects.h"
+
+#include "world/action_manager.h"
+#include "world/actor_class.h"
+#include "world/actor_manager.h"
+#include "world/extend_action.h"
+#include "world/live_objects.h"
+#include "world/object_container.h"
+#include "world/sprite_object.h"
+
+namespace {
+lua_State* action_lua() {
+    action_manager* manager = action_manager::instance();
+    return manager ? manager->lua() : nullptr;
+}
+
+bool manager_releasing() {
+    actor_manager* manager = actor_manager::instance();
+    return manager && manager->releasing;
+}
+}  // namespace
+
+actor_object::actor_object(st_actor_class* c) : cls(c) {
+    if (cls) ++cls->use_count;
+    live_object_add(this, live_actor);
+}
+
+actor_object::~actor_object() {
+    release();
+    if (named) --named->users;
+    live_object_remove(this);
+}
+
+void actor_object::release() {
+    if (!cls) return;
+    lua_State* L = action_lua();
+    extend_actions_destroy(this);
+    for (action_slot& slot : slots) action_slot_release(slot, L);
+    delete sprite;
+    sprite = nullptr;
+    script_value_release(extend, L);
+    if (parent) {
+        if (!manager_releasing()) --parent->child_count;
+        actor_ref_release(parent);
+    }
+    st_actor_class* c = cls;
+    cls = nullptr;
+    actor_manager* manager = actor_manager::instance();
+    if (manager) {
+        manager->drop_class_use(c);
+    } else {
+        --c->use_count;
+    }
+    if (named && named->actor == this) named->actor = nullptr;
+    if (id && object_container::instance()) object_container::instance()->erase(id);
+    id = 0;
+}
+
+bool actor_object::set_run_state(uint32_t state) {
+    flags = (flags & ~actor_run_mask) | (state & actor_run_mask);
+    if (state != run_running) {
+        if (actor_manager* manager = actor_manager::instance()) manager->note_change();
+    }
+    if (state == run_running) {
+        if (sprite) {
+            if (!(flags & actor_hidden_by_script)) sprite->flags &= ~sprite_hidden;
+            sprite->flags &= ~sprite_paused;
+        }
+        return extend_actions_resume(this);
+    }
+    if (state == run_waiting || state == run_frozen) {
+        if (sprite) sprite->flags |= sprite_hidden | sprite_paused;
+        return extend_actions_suspend(this);
+    }
+    return true;
+}
+
+bool actor_object::start(bool first) {
+    if (!actor_is_alive(this)) return true;  // its death is seen at the end of the frame
+    if (!set_run_state(run_running)) return false;
+    set_position(position[0], position[1], position[2]);
+    set_vector(vector[0], vector[1], vector[2]);
+    actor_send_system_event(this, first ? event_first_activation : event_activation, {0, 0});
+    if (first && cls->start_event > 0) actor_call_slot(this, slot_catch, nullptr, cls->start_event, {0, 0});
+    return true;
+}
+
+void actor_object::set_position(float x, float y, float z) {
+    position[0] = x;
+    position[1] = y;
+    position[2] = z;
+    if (sprite) {
+        sprite->x = x + sprite_offset[0];
+        sprite->y = y + sprite_offset[1];
+        sprite->z = z + sprite_offset[2];
+    }
+}
+
+void actor_object::set_vector(float x, float y, float z) {
+    vector[0] = x;
+    vector[1] = y;
+    vector[2] = z;
+}
+
+bool actor_object::set_way(int32_t w) {
+    if (w < 0 || w > 7) return false;
+    way = w;
+    if (sprite) sprite->set_way(w);
+    return true;
+}
+
+void actor_object::set_sleep(bool asleep) {
+    if (asleep) {
+        flags |= actor_asleep;
+    } else {
+        flags &= ~actor_asleep;
+    }
+    update_visibility();
+    actor_send_system_event(this, asleep ? event_asleep : event_woken, {0, 0});
+}
+
+void actor_object::set_act_level(int32_t level) {
+    act_level = level <= 255 ? level : int32_t(cls ? (cls->flags & class_level_mask) : 0);
+    update_visibility();
+}
+
+void actor_object::update_visibility() {
+    if (!sprite) return;
+    actor_manager* manager = actor_manager::instance();
+    if (actor_is_active(this, manager ? manager->act_level : 255)) {
+        sprite->flags &= ~sprite_paused;
+    } else {
+        sprite->flags |= sprite_paused;
+    }
+}
+
+void actor_ref_release(actor_object*& ref) {
+    actor_object* old = ref;
+    ref = nullptr;
+    if (!old || manager_releasing()) return;
+    if (--old->ref_count <= 0) old->flags = actor_released;
+}
+
+void actor_ref_assign(actor_object*& ref, actor_object* actor) {
+    if (ref == actor) return;
+    actor_ref_release(ref);
+    ref = actor;
+    if (actor) ++actor->ref_count;
+}
+
+bool actor_is_alive(const actor_object* actor) {
+    if (actor->flags & (actor_dead | actor_dying)) return false;
+    if (!actor->cls || (actor->cls->flags & class_disabled)) return false;
+    return !(actor->sprite && actor->sprite->frame_events[0] < 0);
+}
+
+int32_t actor_call_slot(actor_object* actor, uint32_t slot, void* context, int32_t event,
+                        script_value value) {
+    action_slot* s = &actor->slots[slot];
+    return s->entry ? s->entry(actor, context, s, event, value) : 0;
+}
+
+int32_t actor_throw_event(actor_object* actor, int32_t event, void* context, script_value value) {
+    if (event < 0) {
+        actor_kill(actor);
+        return 0;
+    }
+    if ((actor->flags & actor_dead) || !actor->cls || (actor->cls->flags & class_disabled)) return 0;
+    return actor_call_slot(actor, slot_catch, context, event, value);
+}
+
+int32_t actor_send_system_event(actor_object* actor, int32_t event, script_value value) {
+    if (!actor->cls || !(actor->cls->flags & class_system_events)) return 0;
+    if (!actor->slots[slot_catch].entry) return 0;
+    return actor_call_slot(actor, slot_catch, nullptr, event, value);
+}
+
+void actor_kill(actor_object* actor) {
+    if (!actor->cls || (actor->flags & actor_dying)) return;
+    actor_send_system_event(actor, event_kill, {0, 0});
+    actor->flags |= actor_dying;
+    if (actor_manager* manager = actor_manager::instance()) manager->note_change();
+    if (actor->sprite) actor->sprite->flags |= sprite_hidden;
+    if (actor->cls && actor->cls->dead_event > 0) {
+        actor_call_slot(actor, slot_catch, nullptr, actor->cls->dead_event, {0, 0});
+    }
+}

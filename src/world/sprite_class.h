@@ -1,0 +1,107 @@
+// Sprite classes: the shared, read-only description of an animated image
+// (frames cut from one image, scenes, states, a pivot per way), and the
+// image records that classes share and lock.
+#ifndef VY_WORLD_SPRITE_CLASS_H
+#define VY_WORLD_SPRITE_CLASS_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/strings.h"
+#include "world/script_link.h"
+
+class graphic_texture;
+
+constexpr int32_t way_count = 8;
+constexpr int32_t shape_set_count = 4;
+
+// One image file that sprite classes cut frames from. The size is known
+// from definition on; the texture exists while the image is locked.
+struct sprite_image {
+    std::string name;  // as the script gave it
+    uint32_t width = 0;
+    uint32_t height = 0;
+    int32_t use_count = 0;
+    int32_t state = 0;  // 1 loaded, -1 failed, 0 not loaded
+    graphic_texture* texture = nullptr;
+};
+
+// Reads an image file named by a script; the engine plugs in its search
+// paths and packages. Without one the name is a path of the file system.
+using sprite_image_reader = bool (*)(const char* name, std::vector<uint8_t>& bytes);
+void set_sprite_image_reader(sprite_image_reader reader);
+bool sprite_image_read(const char* name, std::vector<uint8_t>& bytes);
+
+struct st_sprite_frame {
+    int32_t x[way_count];  // top-left pixel of the frame's cell, per way
+    int32_t y[way_count];
+    float rotation[way_count];  // degrees
+    float scale[2];
+    uint32_t color;
+    void* shapes[shape_set_count][way_count];  // collision shapes, none yet
+    int32_t events[2];  // 0 when shown, 1 when its time runs out
+    script_value extend;
+};
+
+struct st_sprite_scene {
+    int32_t start;  // first frame
+    int32_t end;    // exclusive
+    int32_t repeat; // 0 or less: for ever
+    float wait;     // act frames each frame stays
+    int32_t next;   // negative: the state ends
+    int32_t events[2];
+};
+
+struct st_sprite_state {
+    int32_t start_scene;
+    int32_t next_state;
+    int32_t class_ref;  // 0 own class, n > 0 state class n - 1
+};
+
+class st_sprite_class {
+public:
+    explicit st_sprite_class(const char* name);
+    virtual ~st_sprite_class();
+
+    // Releases the frames' extend values (the state may be null at
+    // shut-down, when nothing needs releasing).
+    void release_values(lua_State* L);
+
+    string name;
+    sprite_image* image = nullptr;
+    int32_t cx = 0, cy = 0;
+    float centers[way_count][2] = {};
+    std::vector<st_sprite_frame> frames;
+    std::vector<st_sprite_state> states;
+    std::vector<st_sprite_scene> scenes;
+    // Classes that states draw with; ends with one empty entry once made.
+    std::vector<st_sprite_class*>* state_classes = nullptr;
+    int32_t lock_count = 0;
+
+    // The state-class entry of a reference (null for the own class).
+    st_sprite_class* state_class(int32_t ref) const;
+};
+
+// Load results: positive loaded, 0 pending, negative failed; any failure
+// wins (the most negative), then a pending load, then the largest success.
+int32_t sprite_load_combine(int32_t current, int32_t next);
+
+namespace sprite_class {
+// Finds or makes the image record of the name and reads its size; false
+// when the file can't be read or is no image.
+bool load_image(st_sprite_class* cls, const char* name);
+bool lock(st_sprite_class* cls, bool background);
+int32_t finish_lock(st_sprite_class* cls);
+void unlock(st_sprite_class* cls);
+}  // namespace sprite_class
+
+// A class named by a script: a light userdata of a live class, a full
+// userdata holding a class pointer, or a registered name; else null.
+st_sprite_class* to_sprite_class(lua_State* L, int index);
+
+// The reach of a class: the farthest a pixel of one of its frames lies from
+// the pivot, at the class's maximum scale, rounded up.
+int32_t sprite_class_reach(const st_sprite_class* cls, float scale_x, float scale_y);
+
+#endif

@@ -1,0 +1,90 @@
+// An animated sprite of a sprite class: a textured quad in a render layer
+// that plays the class's frames, scenes and states, with a world position
+// converted to the screen when drawn.
+#ifndef VY_WORLD_SPRITE_OBJECT_H
+#define VY_WORLD_SPRITE_OBJECT_H
+
+#include <cstdint>
+
+#include "core/script_value.h"
+#include "graphics/sprite.h"
+
+class st_sprite_class;
+struct st_sprite_frame;
+class graphic;
+
+enum : uint32_t {
+    sprite_hidden = 0x80000000,
+    sprite_paused = 0x40000000,  // no animation; position not rounded either
+    sprite_not_yet_shown = 0x20000000,
+    sprite_ended = 0x10000000,
+};
+
+// Words of the events an advance leaves for the owning actor.
+enum : int {
+    sprite_event_state_end = 0,  // -1 when the state ended
+    sprite_event_scene_end = 1,
+    sprite_event_frame_leave = 2,
+    sprite_event_frame_enter = 3,
+    sprite_event_scene_start = 4,
+    sprite_event_count = 6,
+};
+
+class sprite_object : public graphic_sprite_object {
+public:
+    // Locks the class and joins the render layer of the id. A null owner
+    // means the graphic's instance; a null class makes a bare record.
+    sprite_object(graphic* owner, st_sprite_class* cls, int32_t layer);
+    sprite_object() : sprite_object(nullptr, nullptr, -1) {}
+    ~sprite_object() override;
+
+    bool render() override;
+
+    bool init(int32_t state, int32_t way, bool release);
+    bool set_state(int32_t state, bool force);
+    bool set_scene(st_sprite_class* cls, int32_t scene);
+    void set_frame(int32_t frame);
+    bool set_way(int32_t way);
+    void use_class(st_sprite_class* cls);
+    void set_sub_rect(int32_t left, int32_t top, int32_t right, int32_t bottom);
+    void set_rotation(float degrees);
+    void set_scale(float x, float y);
+    void set_alpha(float alpha);
+    void set_color(uint32_t color);
+    const script_value* frame_extend() const;
+    // One animation step; false once the animation has ended.
+    bool advance();
+
+    // What every act frame touches comes first: the actor's step reads
+    // the events, its script moves the position, the advance counts.
+    int32_t frame_events[sprite_event_count] = {};
+    float x = 0, y = 0, z = 0;  // world position
+    int32_t state = -1;
+    int32_t pending_state = -1;
+    int32_t frame_counter = 0;
+    float next_change = 0.0f;
+
+    uint32_t id = 0;
+    st_sprite_class* base_class = nullptr;
+    st_sprite_class* cls = nullptr;  // the class shown now
+    int32_t scene = 0;
+    int32_t frame = 0;
+    int32_t repeat_counter = 0;
+    int32_t way = 0;
+    int32_t sub_rect[4] = {};
+    float extra_rotation = 0.0f;
+    float extra_scale[2] = {1.0f, 1.0f};
+    float alpha = 1.0f;
+    uint32_t color_override = 0xFFFFFFFF;
+    int32_t zorder = 0;
+    bool release_when_ended = false;
+    void* owner = nullptr;  // the actor that owns it, none for a bare sprite
+    int32_t list_index = -1;  // in the sprite manager's list
+
+private:
+    const st_sprite_frame* frame_record() const;
+    void apply_color();
+    void end_state();
+};
+
+#endif
