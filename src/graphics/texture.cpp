@@ -101,6 +101,41 @@ static bool create_from_image_keyed(graphic_texture& t, graphic* g, const void* 
     return true;
 }
 
+// Keyed texels are transparent black, whatever D3DX left in their colour
+// channels (some builds keep the key's green there, which bleeds into
+// filtered edges).
+static void clear_transparent_texels(IDirect3DTexture9* texture, D3DFORMAT format, D3DPOOL pool,
+                                     uint32_t usage) {
+    if (pool == D3DPOOL_DEFAULT && !(usage & D3DUSAGE_DYNAMIC)) return;  // not lockable
+    uint32_t alpha_mask, bytes;
+    switch (format) {
+    case D3DFMT_A8R8G8B8: alpha_mask = 0xFF000000u; bytes = 4; break;
+    case D3DFMT_A4R4G4B4: alpha_mask = 0xF000u; bytes = 2; break;
+    case D3DFMT_A1R5G5B5: alpha_mask = 0x8000u; bytes = 2; break;
+    default: return;
+    }
+    for (DWORD level = 0; level < texture->GetLevelCount(); ++level) {
+        D3DSURFACE_DESC desc;
+        D3DLOCKED_RECT lr;
+        if (FAILED(texture->GetLevelDesc(level, &desc)) ||
+            FAILED(texture->LockRect(level, &lr, nullptr, 0)))
+            continue;
+        for (UINT y = 0; y < desc.Height; ++y) {
+            uint8_t* row = static_cast<uint8_t*>(lr.pBits) + size_t(y) * lr.Pitch;
+            if (bytes == 4) {
+                uint32_t* t = reinterpret_cast<uint32_t*>(row);
+                for (UINT x = 0; x < desc.Width; ++x)
+                    if (!(t[x] & alpha_mask)) t[x] = 0;
+            } else {
+                uint16_t* t = reinterpret_cast<uint16_t*>(row);
+                for (UINT x = 0; x < desc.Width; ++x)
+                    if (!(t[x] & alpha_mask)) t[x] = 0;
+            }
+        }
+        texture->UnlockRect(level);
+    }
+}
+
 bool graphic_texture::create_from_image(const void* data, uint32_t size, D3DFORMAT format,
                                         D3DPOOL pool, uint32_t usage) {
     if (!graphic_->device()) {
@@ -123,6 +158,7 @@ bool graphic_texture::create_from_image(const void* data, uint32_t size, D3DFORM
         release_device_objects();
         return false;
     }
+    clear_transparent_texels(texture_, format_, pool_, usage_);
     return true;
 }
 
