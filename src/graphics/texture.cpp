@@ -85,11 +85,11 @@ bool graphic_texture::create_blank(uint32_t width, uint32_t height, D3DFORMAT fo
     return true;
 }
 
-static bool create_from_image_keyed(graphic_texture& t, graphic* g, const void* data,
-                                    uint32_t size, D3DFORMAT format, D3DPOOL pool,
-                                    uint32_t usage, D3DCOLOR key, IDirect3DTexture9** out,
-                                    D3DXIMAGE_INFO& info) {
-    (void)t;
+// The image as a texture of its own size (padded where D3DX pads), with
+// texels of the key colour made transparent (key 0: none).
+static bool create_from_image_keyed(graphic* g, const void* data, uint32_t size,
+                                    D3DFORMAT format, D3DPOOL pool, uint32_t usage,
+                                    D3DCOLOR key, IDirect3DTexture9** out, D3DXIMAGE_INFO& info) {
     HRESULT hr = D3DXCreateTextureFromFileInMemoryEx(
         g->device(), data, size, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, usage, format, pool,
         D3DX_FILTER_NONE, D3DX_DEFAULT, key, &info, nullptr, out);
@@ -146,7 +146,7 @@ bool graphic_texture::create_from_image(const void* data, uint32_t size, D3DFORM
     uint32_t w = 1, h = 1;
     adjust_request(w, h, format, pool, usage);
     D3DXIMAGE_INFO info{};
-    if (!create_from_image_keyed(*this, graphic_, data, size, format, pool, usage,
+    if (!create_from_image_keyed(graphic_, data, size, format, pool, usage,
                                  graphic::color_key, &texture_, info))
         return false;
     pool_ = pool;
@@ -262,7 +262,7 @@ int32_t graphic_texture::locking(const RECT* rect, uint32_t flags) {
         return lock_none;
     }
     D3DXIMAGE_INFO info{};
-    if (!create_from_image_keyed(*staging_, graphic_, dds.data, dds.size, format_,
+    if (!create_from_image_keyed(graphic_, dds.data, dds.size, format_,
                                  D3DPOOL_SYSTEMMEM, 0, 0, &staging_->texture_, info) ||
         !staging_->get_desc()) {
         TRACE_ERROR(label, "graphic_texture::create", -1);
