@@ -34,6 +34,7 @@ int main() {
     system_manager& sm = engine_system_manager_object();
     // No window or device here: the frame step runs the script side only,
     // which is all it touches.
+    sm.paths().builtin[0].set((dir + L"\\script").c_str(), "lua", "");
     sm.set_main_script(L"main");
     if (!sm.init_script()) {
         printf("script start failed\n");

@@ -97,10 +97,7 @@ void load_class_icons(startup_settings& s) {
 // Steps 7 to 9: back-up decision, the engine's own trace, the system log.
 void open_logs(startup_settings& s) {
     s.backup_generations = ini_int(s.ini_path.c_str(), L"TRACE", L"BACKUPGEN", 3);
-    wstring save = ini_text(s.ini_path.c_str(), L"Vy", L"SAVE", L"save.ini");
-    wstring save_path;
-    make_absolute_path(save_path, save.c_str());
-    if (ini_int(save_path.c_str(), L"STATUS", L"EXITCODE", 0) != 0)
+    if (ini_int(s.save_path.c_str(), L"STATUS", L"EXITCODE", 0) != 0)
         trace::set_backups(true, s.backup_generations);
     default_trace().close();
     // A game folder shipped without its log folder still gets its logs.

@@ -31,6 +31,25 @@ string to_multibyte(const wstring& text) {
 startup_settings* current_settings() { return the_settings; }
 void set_current_settings(startup_settings* settings) { the_settings = settings; }
 
+bool version_text(const wstring& compact, wstring& out) {
+    const wchar_t* t = compact.c_str();
+    size_t n = compact.length();
+    if (n == 0) return false;
+    auto digits = [&](size_t from, size_t count) {
+        int v = 0;
+        for (size_t i = from; i < from + count && i < n; ++i)
+            if (t[i] >= L'0' && t[i] <= L'9') v = v * 10 + (t[i] - L'0');
+            else break;
+        return v;
+    };
+    int major = digits(0, 2);
+    int minor = n > 2 ? digits(2, 2) : 0;
+    int patch = n > 4 ? static_cast<int>(wcstol(t + 4, nullptr, 10)) : 0;
+    if (patch != 0) format_wstring(out, L"%d.%d.%d", major, minor, patch);
+    else format_wstring(out, L"%d.%d", major, minor);
+    return true;
+}
+
 int32_t main_window_mode_of(const wstring& text) {
     struct { const wchar_t* name; int32_t mode; } names[] = {
         {L"", 0}, {L"SHOW", 0}, {L"NO", -1}, {L"HIDE", 1}, {L"MIN", 2}, {L"MAX", 3}};

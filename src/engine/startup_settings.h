@@ -88,6 +88,10 @@ void write_exit_code(const startup_settings& s, int32_t code);
 // multiples left alone (so the value never creeps up from run to run).
 uint32_t stored_volume(double volume_percent);
 
+// A compact version "MMmmPPP..." as "M.m.P" ("M.m" when the patch number
+// is 0); false for an empty text.
+bool version_text(const wstring& compact, wstring& out);
+
 // The MAINWINDOW text as a mode (-1..3).
 int32_t main_window_mode_of(const wstring& text);
 

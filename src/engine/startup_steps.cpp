@@ -4,6 +4,7 @@
 
 #include "core/paths.h"
 #include "core/cipher.h"
+#include "core/cpu_features.h"
 #include "core/statistics.h"
 #include "core/trace.h"
 #include "engine/frame_services.h"
@@ -73,6 +74,10 @@ void start_debugger(const wstring& command) {
 
 void read_network_use(startup_settings& s) {
     s.network_use = static_cast<uint32_t>(ini_int(s.ini_path.c_str(), L"NETWORK", L"USE", 0));
+    // The update client's own settings join here; the patch version names
+    // the version the user sees.
+    wstring version;
+    if (version_text(s.patch_version, version)) s.version = version;
 }
 
 void start_companions(startup_settings& s) {
@@ -103,7 +108,7 @@ bool check_update(startup_settings& s) {
     return false;
 }
 
-void probe_processor() {}
+void probe_processor() { cpu_info_check(); }
 
 void open_statistics(startup_settings& s, statistics& stats) {
     if (s.statistics_period != 0) {

@@ -69,6 +69,12 @@ int call_callback(lua_State* L, system_manager* sm, int32_t id) {
         lua_pushboolean(L, 0);
         return 1;
     }
+    // Room for the copied values, then the function and each value again.
+    if (!lua_checkstack(main, 2 * count + 4)) {
+        system_manager::trace(1, "system.callback", "too many values: %d", count);
+        lua_pushboolean(L, 0);
+        return 1;
+    }
     int base = lua_gettop(main);
     std::vector<callback_value> values;
     values.reserve(static_cast<size_t>(count));

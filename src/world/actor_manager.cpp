@@ -345,6 +345,13 @@ void actor_manager::kill(actor_object* actor) {
     release_list.push_back(actor);
 }
 
+void actor_manager::set_act_level(int32_t level) {
+    if (level == act_level) return;
+    system_log_trace(10, "actors.set_act_level", "%d -> %d", act_level, level);
+    act_level = level;
+    for (actor_object* actor : act_list) actor->update_visibility();
+}
+
 void actor_manager::activate_new(actor_object* actor) {
     const uint32_t run = actor->flags & actor_run_mask;
     if (run == run_waiting) {

@@ -58,6 +58,8 @@ public:
     void dispose();      // end of every frame
     bool step(actor_object* actor, int32_t level, int32_t mode);
     void kill(actor_object* actor);  // the final kill
+    // The global act level; sprites of actors it stops are paused.
+    void set_act_level(int32_t level);
     void clear_all();
 
     actor_list frame_list, late_list, act_list, release_list, new_list;

@@ -78,6 +78,9 @@ public:
     // Classes that states draw with; ends with one empty entry once made.
     std::vector<st_sprite_class*>* state_classes = nullptr;
     int32_t lock_count = 0;
+    // The locks scripts took with sprites.class_lock: only those can be
+    // given back by script, so no sprite loses the image it draws.
+    int32_t script_locks = 0;
 
     // The state-class entry of a reference (null for the own class).
     st_sprite_class* state_class(int32_t ref) const;

@@ -59,14 +59,21 @@ int class_of(lua_State* L) {
 
 int class_lock(lua_State* L) {
     st_sprite_class* cls = to_sprite_class(L, 1);
-    lua_pushboolean(L, cls && sprite_class::lock(cls, lua_toboolean(L, 2) != 0));
+    if (!cls) {
+        lua_pushboolean(L, 0);
+        return 1;
+    }
+    // A failed load counts as a lock too: it is given back the same way.
+    ++cls->script_locks;
+    lua_pushboolean(L, sprite_class::lock(cls, lua_toboolean(L, 2) != 0));
     return 1;
 }
 
 int class_unlock(lua_State* L) {
-    if (st_sprite_class* cls = to_sprite_class(L, 1)) {
-        // Only locks that were taken can be given back.
-        if (cls->lock_count > 0) sprite_class::unlock(cls);
+    st_sprite_class* cls = to_sprite_class(L, 1);
+    if (cls && cls->script_locks > 0) {
+        --cls->script_locks;
+        sprite_class::unlock(cls);
     }
     return 0;
 }

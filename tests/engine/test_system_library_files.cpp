@@ -2,6 +2,7 @@
 // run in the engine on a game folder made here.
 #include <gtest/gtest.h>
 
+#include "../core/package_builder.h"
 #include "engine_run.h"
 #include "script_cases.h"
 
@@ -112,5 +113,19 @@ TEST(SystemLibraryFiles, InfoReadsTheSettings) {
         {"show('i2', system.info('OTHER', 'KEY'))", {"information: i2: other value"}},
         {"show('i3', system.info('MISSING'), system.info('NOSECTION', 'KEY'), system.info())",
          {"information: i3: ,,"}},
+    });
+}
+
+TEST(SystemLibraryFiles, PatchPackagesComeFirstInListingsAndLookups) {
+    files_game game;
+    game.write(L"patch01.arc", make_package(0, {{"script\\extra", "show('px', 'from the patch')\n"},
+                                                {"script\\lib", "return 'patched'\n"},
+                                                {"graphic\\pic", "not a script"}}));
+    expect_cases(game, {
+        {names_helper, {}},
+        {"show('q1', names(system.enum_files(-1)))", {"information: q1: extra lib main sub\\a"}},
+        {"show('q2', system.path(-1, 'extra'))", {"information: q2: {dir}\\patch01.arc,script\\extra"}},
+        {"show('q3', system.exec('extra'), system.load('lib')())",
+         {"information: px: from the patch", "information: q3: true,patched"}},
     });
 }

@@ -86,6 +86,14 @@ TEST(SystemLibraryScripts, CallbackSlotsRegisterAndCall) {
         {"show('c8', system.callback(3, 'x'), system.callback(4, 'x'))", {"information: c8: false,false"}},
         {"system.callback(2, function() error('cb broke') end) show('c9', system.callback(2))",
          {"error: system.callback: *cb broke*", "information: c9: false"}},
+        // Many values need room on the main state's stack.
+        {"local t = {} for i = 1, 5000 do t[i] = (i % 2 == 0) and i or {x = i} end "
+         "system.callback(2, function(...) n = select('#', ...) end) "
+         "show('c10', system.callback(2, unpack(t)), n)",
+         {"information: c10: true,5000"}},
+        {"system.fork(function() local t = {} for i = 1, 5000 do t[i] = {} end "
+         "show('c11', system.callback(2, unpack(t)), n) end)",
+         {"information: c11: true,5000"}},
     });
 }
 
@@ -117,4 +125,27 @@ TEST(SystemLibraryScripts, ExitAsksTheCloseCallbackOnlyWhenNotForced) {
         EXPECT_EQ(c.asked, game.log_has(L"log\\system.log", "information: asked: close [0]"));
         EXPECT_EQ(c.exit_code != 0, !out.boxes.empty());
     }
+}
+
+TEST(SystemLibraryScripts, ForkThrowsTheEndEventAtItsOwner) {
+    game_folder game(scripts_ini,
+                     std::string(show_prelude) +
+                         "actors.class_create{name = 'owner', param = {0x100500}, action = {\n"
+                         "  start = function(a) while true do actors.wait() end end,\n"
+                         "  catch = function(a, ctx, ev) system.trace(6, 'caught', tostring(ev)) end}}\n"
+                         "local owner = actors.create{'owner', 0, 0, 0, name = 'boss'}\n"
+                         "show('at once', system.fork(function() end, owner, 77))\n"
+                         "show('later', system.fork(function() coroutine.yield() coroutine.yield() end, 'boss', 78))\n"
+                         "system.fork(function() for i = 1, 5 do coroutine.yield() end system.exit(0) end)\n");
+    engine_outcome out = run_engine(game.dir());
+    ASSERT_FALSE(out.timed_out);
+    EXPECT_EQ(0, out.exit_code);
+    std::vector<std::string> lines;
+    for (const std::string& line : script_lines(game))
+        if (line.find(": actors.") == std::string::npos) lines.push_back(line);
+    // The first ends inside the call, the second in its third resume.
+    EXPECT_EQ((std::vector<std::string>{"information: caught: 77 [0]", "information: at once: true [0]",
+                                        "information: later: true [0]", "information: caught: 78 [2]"}),
+              lines)
+        << game.read(L"log\\system.log");
 }

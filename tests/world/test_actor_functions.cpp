@@ -145,6 +145,44 @@ TEST_F(ActorFunctions, EachFunctionReadsOrSteersOneActor) {
     }
 }
 
+TEST_F(ActorFunctions, CoroutinesCreateAndThrowWithValues) {
+    // Values cross from the coroutine's stack to the main state's.
+    run(prelude);
+    run("got = {} "
+        "actors.class_create{name = 'child', param = {0}, action = {init = function(a, v) got.init = v end, "
+        "  catch = function(a, ctx, ev, v) got[#got + 1] = ev .. '=' .. tostring(v) got.ctx = ctx end}} "
+        "actors.class_create{name = 'maker', param = {0x100000}, action = {start = function(me) "
+        "  actors.wait() "
+        "  local c = actors.create{'child', 0, 0, 0, init = {n = 7}} "
+        "  actors.throw(c, me, 9, 'payload') actors.throw(c, me, 10) "
+        "  got.child = c actors.wait() end}} "
+        "maker = actors.create{'maker', 0, 0, 0}");
+    EXPECT_EQ(0, frame());
+    EXPECT_EQ(7, number("got.init.n"));
+    EXPECT_EQ("9=payload 10=nil", text("table.concat(got, ' ')"));
+    EXPECT_EQ("true", text("got.ctx == maker"));
+    run("actors.throw(got.child, nil, 11, 'main')");
+    EXPECT_EQ("9=payload 10=nil 11=main", text("table.concat(got, ' ')"));
+    EXPECT_EQ(0, lua_gettop(L));
+}
+
+TEST_F(ActorFunctions, TheGlobalActLevelPausesTheSpritesOfActorsAboveIt) {
+    run(prelude);
+    run("actors.class_create{name = 'high', sprite = 's', param = {9}} "
+        "low = actors.create{'A', 0, 0, 0} high = actors.create{'high', 0, 0, 0}");
+    sprite_object* low = objects->actors.act_list.at(0)->sprite;
+    sprite_object* high = objects->actors.act_list.at(1)->sprite;
+    log.lines.clear();
+    objects->actors.set_act_level(255);
+    EXPECT_TRUE(log.lines.empty());
+    objects->actors.set_act_level(5);
+    EXPECT_TRUE(log.has("10 actors.set_act_level: 255 -> 5"));
+    EXPECT_EQ(0u, low->flags & sprite_paused);
+    EXPECT_EQ(sprite_paused, high->flags & sprite_paused);
+    objects->actors.set_act_level(9);
+    EXPECT_EQ(0u, high->flags & sprite_paused);
+}
+
 TEST_F(ActorFunctions, CreationAndDeathAreLoggedWithHandleIds) {
     run(prelude);
     log.lines.clear();

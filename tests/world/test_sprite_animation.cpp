@@ -158,6 +158,10 @@ TEST_F(SpriteAnimation, SpriteFunctionsReadAndSteerBySpriteOnly) {
         {"assert(sprites.class_lock('run') == true and sprites.class_is_locked('run') == true) "
          "sprites.class_unlock('run') "
          "assert(sprites.class_lock('none') == false and sprites.class_is_locked('none') == nil)"},
+        // Script unlocks beyond the script's locks leave the sprites' own.
+        {"local s = sprites.create{'run', 0, 0, 0, 0, 0} local held = lock_count('run') "
+         "sprites.class_lock('run') sprites.class_unlock('run') sprites.class_unlock('run') "
+         "sprites.class_unlock(sprites.class(s)) assert(lock_count('run') == held and held > 0)"},
         {"local s = sprites.create{'run', 0, 0, 0, 0, 0} "
          "sprites.visible(s, false) sprites.active(s, false) "
          "local flags = sprites_flags(s) assert(flags == 0xC0000000, flags) "
@@ -168,6 +172,11 @@ TEST_F(SpriteAnimation, SpriteFunctionsReadAndSteerBySpriteOnly) {
         return 1;
     });
     lua_setglobal(L, "sprites_flags");
+    lua_pushcfunction(L, [](lua_State* l) {
+        lua_pushnumber(l, sprite_manager::instance()->find_class(lua_tostring(l, 1))->lock_count);
+        return 1;
+    });
+    lua_setglobal(L, "lock_count");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.chunk);
         run(c.chunk);

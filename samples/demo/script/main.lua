@@ -1,5 +1,6 @@
--- The demo: five tiles on the interface layer, each moved right every frame;
--- after three seconds the game ends itself with exit code 0.
+-- The demo: five tiles on the interface layer, each moved right every frame,
+-- and four animated walkers pacing under their own coroutines; after three
+-- seconds the game ends itself with exit code 0.
 local seconds = 3
 local fps = 60
 
@@ -23,6 +24,40 @@ local tile_class = actors.class_create{
 
 for i = 0, 4 do
   actors.create{ 'tile', i * 140, 80 + i * 70, 0 }
+end
+
+-- Walkers: four frames cut from one sheet (row 0 faces right for ways 0-3,
+-- row 1 faces left for ways 4-7), played six frames each, for ever.
+sprites.class_create{
+  name = 'walker',
+  image = { 'walker', nil, { 32, 32 } },
+  scene = { { 0, 4, 0, 6 } },
+}
+
+-- Each walker paces under its own coroutine: one step a frame, turning at
+-- the window's edges.
+actors.class_create{
+  name = 'walker',
+  sprite = 'walker',
+  param = { 0x100500 },  -- a coroutine start; the interface layer (index 5)
+  action = {
+    start = function(actor, speed)
+      local sprite = actors.sprite(actor)
+      while true do
+        local x, y = actors.position(actor)
+        if (speed > 0 and x > 620) or (speed < 0 and x < 20) then
+          speed = -speed
+          sprites.set_way(sprite, speed > 0 and 0 or 4)
+        end
+        actors.set_position(actor, x + speed, y, 0)
+        actors.wait()
+      end
+    end,
+  },
+}
+
+for i = 1, 4 do
+  actors.create{ 'walker', 40 + i * 120, 360 + i * 20, 0, init = i }
 end
 
 system.fork(function()
