@@ -30,7 +30,7 @@ void report_script_error(const char* label, const script_error_info& info) {
 
 system_manager::system_manager() {
     set_frame_counter(&frame_);
-    set_sprite_image_reader(read_image_file);
+    set_sprite_image_resolver(resolve_image_file);
 }
 
 system_manager::~system_manager() {
@@ -255,6 +255,8 @@ void system_manager::release_script() {
         if (action) extend_action_delete(action);
         else extends.pop_front();
     }
+    // The threads' hold on their owners goes while the actors are still there.
+    for (script_thread& t : threads_) actor_ref_release(t.owner);
     objects_.actors.clear_all();
     threads_.clear();
     clear_callbacks();
@@ -334,6 +336,7 @@ void system_manager::resume_threads() {
         if (rc < 0) report_script_error("script.resume", info);
         else notify_thread_end(*it);
         luaL_unref(lua_, LUA_REGISTRYINDEX, it->reference);
+        actor_ref_release(it->owner);
         it = threads_.erase(it);
     }
 }
@@ -366,7 +369,12 @@ bool system_manager::create_thread(actor_object* owner, int32_t end_event, lua_S
     script_thread record = {thread, ref, owner, end_event};
     int rc = script(thread).resume(0, &info);
     if (rc == 0) {
+        // The owner may die before the thread ends: the thread keeps its
+        // record until then, so the end event finds a dead actor, not freed
+        // memory.
         threads_.push_back(record);
+        threads_.back().owner = nullptr;
+        actor_ref_assign(threads_.back().owner, owner);
         return true;
     }
     if (rc < 0) report_script_error("system.fork", info);

@@ -188,6 +188,15 @@ actor_object* actor_manager::create_object(const char* name, st_actor_class* cls
     auto discard = [&](const char* message) {
         system_log_trace(1, "actors.create", "%s", message);
         if (entry->actor == actor) entry->actor = nullptr;
+        // Its init function may have handed it out already (a child's parent,
+        // a thread's owner): it ends as a dead actor, and the record goes with
+        // the last of those references at the end of a frame.
+        actor->flags |= actor_dying | actor_dead;
+        actor->release();
+        if (actor->ref_count > 0) {
+            release_list.push_back(actor);
+            return nullptr;
+        }
         delete actor;
         forget_entry(entry);
         return nullptr;

@@ -89,4 +89,90 @@ TEST(EngineActors, ScriptActorsLiveMoveAnimateAndDie) {
     };
     EXPECT_EQ(expected, folder.script_log());
 }
+
+// An actor whose set-up fails leaves nothing behind: the creation answers
+// nil, the log says why, and the engine goes on (or ends with 1 when the
+// failure was a script error of the init function) without a crash.
+TEST(EngineActors, FailedCreationLeavesNoActorBehind) {
+    const std::string classes =
+        "sprites.class_create{name = 'cells', image = {'cells', nil, {32, 32}}, "
+        "  frame = {ways = 1, {0}, {1}}, scene = {{0, 2, 0, 1}}, state = {{0, 0}}}\n"
+        "local function class(name, sprite, flags, action)\n"
+        "  actors.class_create{name = name, sprite = sprite, param = {flags}, action = action}\n"
+        "end\n"
+        "local function try(t) system.trace(6, 'made ' .. tostring(actors.create(t))) end\n";
+    // After the failure a good named actor is made and lives a few frames.
+    const std::string then =
+        "class('good', 'cells', 0x100500, {start = function(a) while true do actors.wait() end end})\n"
+        "local good = actors.create{'good', 5, 5, 0, name = 'again'}\n"
+        "system.trace(6, 'good ' .. tostring(good ~= nil) .. ' ' .. actors.name(good))\n"
+        "system.fork(function()\n"
+        "  for i = 1, 3 do coroutine.yield() end\n"
+        "  system.trace(6, 'alive ' .. tostring(actors.get('again') == good))\n"
+        "  system.exit(0)\n"
+        "end)\n";
+    struct {
+        const char* name;
+        std::string make;        // defines the class and tries to create
+        const char* reason;      // the failure line of actors.create
+        const char* not_created; // the closing line of actors.create
+        int32_t exit_code;       // 1: a script error failed the frame
+    } cases[] = {
+        {"init function raises",
+         "class('bad', nil, 0, {init = function(a) error('init broke') end})\n"
+         "try{'bad', 1, 2, 0}\n",
+         "failed in initialization of actor", "*anonymous*<bad> is not created (-1)", 1},
+        {"init function of an inline class raises",
+         "try{{param = {0}, action = {init = function(a) error('init broke') end}}, 1, 2, 0}\n",
+         "failed in initialization of actor", "*anonymous*<*anonymous*> is not created (-1)", 1},
+        {"init function hands the actor to a child as its parent, then raises",
+         "class('kid', nil, 0, {default = function(a) end})\n"
+         "class('bad', nil, 0, {init = function(a) actors.create{'kid', 0, 0, 0, parent = a} error('init broke') end})\n"
+         "try{'bad', 1, 2, 0}\n",
+         "failed in initialization of actor", "*anonymous*<bad> is not created (-1)", 1},
+        {"init function makes the actor a thread's owner, then raises",
+         "class('bad', nil, 0, {init = function(a)\n"
+         "  system.fork(function() coroutine.yield() end, a, 5) error('init broke') end})\n"
+         "try{'bad', 1, 2, 0}\n",
+         "failed in initialization of actor", "*anonymous*<bad> is not created (-1)", 1},
+        {"init function of a named actor with a sprite raises",
+         "class('bad', 'cells', 0x500, {init = function(a) error('init broke') end,\n"
+         "  default = function(a) end})\n"
+         "try{'bad', 1, 2, 0, name = 'again'}\n",
+         "failed in initialization of actor", "again<bad> is not created (-1)", 1},
+        {"coroutine raises in its first part",
+         "class('bad', 'cells', 0x100500, {start = function(a) error('start broke') end})\n"
+         "try{'bad', 1, 2, 0, name = 'again'}\n",
+         "failed in initialization of actor", "again<bad> is not created (-1)", 0},
+        {"coroutine ends without yielding",
+         "class('bad', 'cells', 0x100500, {start = function(a) end})\n"
+         "try{'bad', 1, 2, 0, name = 'again'}\n",
+         "failed in initialization of actor", "again<bad> is not created (-1)", 0},
+        {"sprite can't be made for way 8",
+         "class('bad', 'cells', 0x100500, {start = function(a) while true do actors.wait() end end})\n"
+         "try{'bad', 1, 2, 0, 0, 8, name = 'again'}\n",
+         "failed in initialization of actor", "again<bad> is not created (-1)", 0},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        game_folder folder("[Vy]\r\nFPS=60\r\n", classes + c.make + then);
+        CreateDirectoryW(folder.path(L"graphic").c_str(), nullptr);
+        folder.write(L"graphic\\cells.bmp", cells_bmp());
+        engine_outcome out = run_engine(folder.dir());
+        ASSERT_FALSE(out.timed_out);
+        EXPECT_EQ(c.exit_code, out.exit_code) << folder.read(L"log\\vytrace.log");
+        EXPECT_EQ(c.exit_code == 0 ? 0u : 1u, out.boxes.size());
+        EXPECT_TRUE(folder.log_has(L"log\\system.log", std::string("error: actors.create: ") + c.reason + " [0]"));
+        EXPECT_TRUE(folder.log_has(L"log\\system.log", std::string("information: actors.create: ") + c.not_created + " [0]"));
+        EXPECT_TRUE(folder.log_has(L"log\\system.log", "information: trace: made nil [0]"));
+        // The name is free again and the engine carries on with the next actor.
+        EXPECT_TRUE(folder.log_has(L"log\\system.log", "information: trace: good true again [0]"))
+            << folder.read(L"log\\system.log");
+        if (c.exit_code == 0) {
+            EXPECT_TRUE(folder.log_has(L"log\\system.log", "information: trace: alive true [3]"));
+        } else {
+            EXPECT_TRUE(folder.log_has(L"log\\vytrace.log", "WinMain: system_manager::onframe, code=-1(0xFFFFFFFF)"));
+        }
+    }
+}
 }  // namespace
