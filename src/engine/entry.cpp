@@ -94,7 +94,7 @@ void load_class_icons(startup_settings& s) {
     }
 }
 
-// Steps 7 to 9: back-up decision, the engine's own trace, the system log.
+// The back-up decision, the engine's own trace, then the system log.
 void open_logs(startup_settings& s) {
     s.backup_generations = ini_int(s.ini_path.c_str(), L"TRACE", L"BACKUPGEN", 3);
     if (ini_int(s.save_path.c_str(), L"STATUS", L"EXITCODE", 0) != 0)
@@ -186,9 +186,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             command_options options;
             if (parse_command_line(settings, options) == command_line_quit) return 0;
             if (options.choose_folder) choose_working_folder(settings);
-            // Step 4: one engine per game folder.
+            // One engine per game folder.
             if (!guard.acquire(instance_mutex_name().c_str())) THROW_FATAL(second_instance_message);
-            // Steps 5 to 9.
+            // Settings, logs and search paths.
             read_window_settings(settings);
             load_class_icons(settings);
             settings.debug = debug_access_granted(ini_text(settings.ini_path.c_str(), L"Vy", L"DEBUG", L""));
