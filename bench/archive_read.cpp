@@ -14,6 +14,7 @@
 
 #include "core/archive.h"
 #include "core/file.h"
+#include "core/system_timer.h"
 
 namespace {
 
@@ -22,16 +23,8 @@ struct item {
     std::vector<uint8_t> bytes;
 };
 
-double now_ms() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) * 1000.0 / double(frequency.QuadPart);
-}
+// The engine's own nanosecond clock, in milliseconds.
+double now_ms() { return double(system_timer::source()) / 1e6; }
 
 uint64_t touch(const uint8_t* p, size_t n) {
     uint64_t sum = 0;

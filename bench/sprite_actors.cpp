@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/system_timer.h"
 #include "graphics/graphic.h"
 #include "graphics/render_layer.h"
 #include "lauxlib.h"
@@ -28,16 +29,7 @@ const char* body =
     "  end "
     "end";
 
-double now_ns() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) * 1e9 / double(frequency.QuadPart);
-}
+double now_ns() { return double(system_timer::source()); }
 
 // Four 32x32 cells of different colours.
 std::string write_image() {

@@ -1,7 +1,8 @@
 // Frames a second of N textured 32x32 sprites drawn through the engine's
 // sprite batch (a layer of sprite objects, a full graphic::render) against
 // bare ID3DXSprite::Draw calls on the same device, same target, same screen
-// copy and present. Usage: bench_sprite_batch [seconds per run] [rounds]
+// copy and present. Also the main thread's CPU milliseconds a frame for each.
+// Usage: bench_sprite_batch [seconds for each N]
 #include <windows.h>
 
 #include <cstdio>
@@ -60,27 +61,65 @@ std::vector<uint8_t> sprite_image() {
     return out;
 }
 
-template <class F>
-double frames_per_second(double seconds, F frame) {
-    for (int i = 0; i < 3; ++i) frame();  // warm-up
-    LARGE_INTEGER freq, start, now;
-    QueryPerformanceFrequency(&freq);
-    QueryPerformanceCounter(&start);
+double now_seconds() {
+    static LARGE_INTEGER freq = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return double(t.QuadPart) / double(freq.QuadPart);
+}
+
+// CPU time of the calling thread: the engine's own work per frame, free of
+// the device's rasterising and of other load on the machine.
+double thread_seconds() {
+    FILETIME created, exited, kernel, user;
+    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
+    auto value = [](const FILETIME& f) {
+        return double((uint64_t(f.dwHighDateTime) << 32) | f.dwLowDateTime) * 1e-7;
+    };
+    return value(kernel) + value(user);
+}
+
+// Frames of the two kinds taken in turn, each timed on its own, so that
+// other load on the machine and the device's queue spilling from one frame
+// into the next fall on both sides alike. Answers the two rates.
+template <class A, class B>
+void alternate(double seconds, A first, B second, double& first_fps, double& second_fps,
+               double& first_cpu_ms, double& second_cpu_ms) {
+    for (int i = 0; i < 3; ++i) {
+        first();
+        second();
+    }
+    double spent[2] = {0.0, 0.0}, cpu[2] = {0.0, 0.0};
     int frames = 0;
-    do {
-        frame();
+    const double end = now_seconds() + seconds;
+    while (now_seconds() < end) {
+        double c0 = thread_seconds(), t0 = now_seconds();
+        first();
         pump();
+        double c1 = thread_seconds(), t1 = now_seconds();
+        second();
+        pump();
+        double c2 = thread_seconds(), t2 = now_seconds();
+        spent[0] += t1 - t0;
+        spent[1] += t2 - t1;
+        cpu[0] += c1 - c0;
+        cpu[1] += c2 - c1;
         ++frames;
-        QueryPerformanceCounter(&now);
-    } while (double(now.QuadPart - start.QuadPart) / double(freq.QuadPart) < seconds);
-    return frames / (double(now.QuadPart - start.QuadPart) / double(freq.QuadPart));
+    }
+    first_fps = frames / spent[0];
+    second_fps = frames / spent[1];
+    first_cpu_ms = cpu[0] * 1000.0 / frames;
+    second_cpu_ms = cpu[1] * 1000.0 / frames;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const double seconds = argc > 1 ? std::atof(argv[1]) : 2.0;
-    const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
+    const double seconds = argc > 1 ? std::atof(argv[1]) : 10.0;
     const int width = 640, height = 480;
     HWND window = make_window(width, height);
     graphic g;
@@ -100,7 +139,8 @@ int main(int argc, char** argv) {
     ID3DXSprite* bare = nullptr;
     if (FAILED(D3DXCreateSprite(g.device(), &bare))) return 1;
 
-    std::printf("%8s %14s %14s %8s\n", "N", "engine fps", "bare fps", "ratio");
+    std::printf("%8s %14s %14s %8s %12s %12s\n", "N", "engine fps", "bare fps", "ratio",
+                "engine cpu", "bare cpu");
     for (int n : {1000, 10000}) {
         std::srand(12345);
         std::vector<D3DXVECTOR3> positions;
@@ -133,16 +173,10 @@ int main(int argc, char** argv) {
             d->EndScene();
             d->Present(nullptr, nullptr, nullptr, nullptr);
         };
-        // Rounds taken in turn, best of each kept: other load on the
-        // machine then hits both sides alike.
-        double engine = 0.0, plain = 0.0;
-        for (int round = 0; round < rounds; ++round) {
-            double e = frames_per_second(seconds, engine_frame);
-            double b = frames_per_second(seconds, bare_frame);
-            if (e > engine) engine = e;
-            if (b > plain) plain = b;
-        }
-        std::printf("%8d %14.1f %14.1f %8.3f\n", n, engine, plain, engine / plain);
+        double engine = 0.0, plain = 0.0, engine_cpu = 0.0, plain_cpu = 0.0;
+        alternate(seconds, engine_frame, bare_frame, engine, plain, engine_cpu, plain_cpu);
+        std::printf("%8d %14.1f %14.1f %8.3f %12.2f %12.2f\n", n, engine, plain, engine / plain,
+                    engine_cpu, plain_cpu);
         std::fflush(stdout);
         g.get_layer(layer)->objects.clear();
     }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/system_timer.h"
 #include "lauxlib.h"
 #include "lua.h"
 #include "lualib.h"
@@ -21,16 +22,7 @@ const char* body =
     "  while true do x = x + 1.5 * 2 - 1 actors.wait() end "
     "end";
 
-double now_ns() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1e9 / static_cast<double>(frequency.QuadPart);
-}
+double now_ns() { return double(system_timer::source()); }
 
 // Nanoseconds a frame of the world with n actors.
 double world_frame_ns(int n, int frames) {

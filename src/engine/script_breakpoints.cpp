@@ -26,6 +26,9 @@ void breakpoint_hook(lua_State* L, lua_Debug* ar) {
     if (ar->event != LUA_HOOKLINE || !lua_getinfo(L, "Sl", ar)) return;
     if (!ar->source || ar->source[0] != '@') return;
     script_breakpoints& list = system_manager::instance()->breakpoints();
+    // Every line of every file passes here: naming the source waits until
+    // some breakpoint sits on this line number.
+    if (!list.has_line(ar->currentline)) return;
     string name = breakpoint_source_name(ar->source, script_folder().c_str());
     if (list.listed(name.c_str(), ar->currentline)) list.hit(L, 0);
 }
@@ -94,6 +97,12 @@ bool script_breakpoints::remove_at(lua_State* L, int32_t index) {
 
 void script_breakpoints::attach(lua_State* L) {
     if (!entries_.empty() && L) install(L);
+}
+
+bool script_breakpoints::has_line(int32_t line) const {
+    for (const entry& e : entries_)
+        if (e.line == line) return true;
+    return false;
 }
 
 bool script_breakpoints::listed(const char* source, int32_t line) const {

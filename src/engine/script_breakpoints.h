@@ -34,6 +34,7 @@ public:
     void hit(lua_State* L, int level);
     // The line hook: whether a listed breakpoint is at this place.
     bool listed(const char* relative_source, int32_t line) const;
+    bool has_line(int32_t line) const;
 
 private:
     struct entry {

@@ -15,6 +15,8 @@ const luaL_Reg system_functions[] = {
     {"set_path", system_set_path},
     {"makedir", system_makedir},
     {"enum_files", system_enum_files},
+    {"open_dialog", system_open_dialog},
+    {"save_dialog", system_save_dialog},
     {"lock", system_lock},
     {"is_locked", system_is_locked},
     {"load", system_load},

@@ -13,6 +13,8 @@ int system_set_path(lua_State* L);
 int system_makedir(lua_State* L);
 int system_enum_files(lua_State* L);
 int system_info(lua_State* L);
+int system_open_dialog(lua_State* L);
+int system_save_dialog(lua_State* L);
 
 // Resources.
 int system_lock(lua_State* L);

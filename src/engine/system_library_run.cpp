@@ -2,7 +2,6 @@
 // crypt: the engine's run as a script sees and steers it.
 #include <windows.h>
 
-#include <cmath>
 #include <vector>
 
 #include "core/cipher.h"

@@ -36,6 +36,9 @@ public:
 };
 
 class graphic_render_object : public graphic_render_interface {
+protected:
+    graphic* graphic_;
+
 public:
     explicit graphic_render_object(graphic* owner);
 
@@ -55,12 +58,12 @@ public:
     int32_t layer_id = 0;
     int32_t order = 0;    // base layers draw larger keys first
     RECT clip{};
-
-protected:
-    graphic* graphic_;
 };
 
 class graphic_render_layer : public graphic_render_interface {
+protected:
+    graphic* graphic_;
+
 public:
     graphic_render_layer(graphic* owner, int32_t layer_id) : graphic_(owner), id(layer_id) {}
 
@@ -81,8 +84,6 @@ protected:
     virtual bool draw();
     // Renders every object in list order; AND of the results.
     bool render_objects();
-
-    graphic* graphic_;
 };
 
 class graphic_opaque_sprite_render_layer : public graphic_render_layer {

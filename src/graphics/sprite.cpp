@@ -2,6 +2,7 @@
 #include "graphics/sprite.h"
 
 #include <algorithm>
+#include <cmath>
 #include <new>
 
 #include "core/trace.h"
@@ -65,6 +66,21 @@ bool fill_texel_colour(graphic_texture& t, D3DCOLOR c) {
         }
     }
     return true;
+}
+
+// True when the quad's texels land one to one on whole pixels: unscaled
+// (mirroring aside), unturned, with its corner on a pixel boundary. D3DX's
+// projection already puts texel centres on pixel centres for such quads.
+bool maps_texels_to_pixels(const graphic_sprite::quad& q) {
+    const D3DXMATRIX& m = q.transform;
+    if (std::fabs(m._11) != 1.0f || std::fabs(m._22) != 1.0f || m._12 != 0.0f ||
+        m._21 != 0.0f || m._31 != 0.0f || m._32 != 0.0f || m._14 != 0.0f || m._24 != 0.0f ||
+        m._34 != 0.0f || m._44 != 1.0f)
+        return false;
+    const bool centred = !(q.flags & graphic_sprite::quad_no_center);
+    const float x = m._41 - (centred ? q.center.x : 0.0f) * m._11;
+    const float y = m._42 - (centred ? q.center.y : 0.0f) * m._22;
+    return x == std::floor(x) && y == std::floor(y);
 }
 
 }  // namespace
@@ -206,14 +222,28 @@ HRESULT graphic_sprite::end() {
     DWORD zenable = FALSE;
     device->GetRenderState(D3DRS_ZENABLE, &zenable);
     device->SetRenderState(D3DRS_ZENABLE, FALSE);
+    // Quads drawn one to one sample by point: each pixel then shows its own
+    // texel whatever the layer's filters. Anisotropic filtering (D3DX's own
+    // choice for minification) may otherwise reach across a sheet cell's
+    // edge into its neighbour. Other quads keep the layer's filters.
+    DWORD mag_filter = D3DTEXF_LINEAR, min_filter = D3DTEXF_LINEAR;
+    device->GetSamplerState(0, D3DSAMP_MAGFILTER, &mag_filter);
+    device->GetSamplerState(0, D3DSAMP_MINFILTER, &min_filter);
     uint32_t current = 0;
+    bool point = false;
     for (const quad* q : order_) {
         uint32_t row = blend_row_of(q->blend);
+        bool one_to_one = maps_texels_to_pixels(*q);
+        if (row != current || one_to_one != point) sprite_->Flush();
         if (row != current) {
-            sprite_->Flush();
             current = row;
             apply_row(device, row);
             row_changes_.push_back(row);
+        }
+        if (one_to_one != point) {
+            point = one_to_one;
+            device->SetSamplerState(0, D3DSAMP_MAGFILTER, point ? D3DTEXF_POINT : mag_filter);
+            device->SetSamplerState(0, D3DSAMP_MINFILTER, point ? D3DTEXF_POINT : min_filter);
         }
         sprite_->SetTransform(&q->transform);
         sprite_->Draw(q->texture, (q->flags & quad_whole_texture) ? nullptr : &q->rect,
@@ -222,6 +252,10 @@ HRESULT graphic_sprite::end() {
     // Everything queued is drawn before depth testing comes back.
     sprite_->Flush();
     device->SetRenderState(D3DRS_ZENABLE, zenable);
+    if (point) {
+        device->SetSamplerState(0, D3DSAMP_MAGFILTER, mag_filter);
+        device->SetSamplerState(0, D3DSAMP_MINFILTER, min_filter);
+    }
     HRESULT hr = sprite_->End();
     next_ = 0;
     return hr;

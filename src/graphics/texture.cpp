@@ -85,11 +85,11 @@ bool graphic_texture::create_blank(uint32_t width, uint32_t height, D3DFORMAT fo
     return true;
 }
 
-static bool create_from_image_keyed(graphic_texture& t, graphic* g, const void* data,
-                                    uint32_t size, D3DFORMAT format, D3DPOOL pool,
-                                    uint32_t usage, D3DCOLOR key, IDirect3DTexture9** out,
-                                    D3DXIMAGE_INFO& info) {
-    (void)t;
+// The image as a texture of its own size (padded where D3DX pads), with
+// texels of the key colour made transparent (key 0: none).
+static bool create_from_image_keyed(graphic* g, const void* data, uint32_t size,
+                                    D3DFORMAT format, D3DPOOL pool, uint32_t usage,
+                                    D3DCOLOR key, IDirect3DTexture9** out, D3DXIMAGE_INFO& info) {
     HRESULT hr = D3DXCreateTextureFromFileInMemoryEx(
         g->device(), data, size, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, usage, format, pool,
         D3DX_FILTER_NONE, D3DX_DEFAULT, key, &info, nullptr, out);
@@ -99,6 +99,41 @@ static bool create_from_image_keyed(graphic_texture& t, graphic* g, const void* 
         return false;
     }
     return true;
+}
+
+// Keyed texels are transparent black, whatever D3DX left in their colour
+// channels (some builds keep the key's green there, which bleeds into
+// filtered edges).
+static void clear_transparent_texels(IDirect3DTexture9* texture, D3DFORMAT format, D3DPOOL pool,
+                                     uint32_t usage) {
+    if (pool == D3DPOOL_DEFAULT && !(usage & D3DUSAGE_DYNAMIC)) return;  // not lockable
+    uint32_t alpha_mask, bytes;
+    switch (format) {
+    case D3DFMT_A8R8G8B8: alpha_mask = 0xFF000000u; bytes = 4; break;
+    case D3DFMT_A4R4G4B4: alpha_mask = 0xF000u; bytes = 2; break;
+    case D3DFMT_A1R5G5B5: alpha_mask = 0x8000u; bytes = 2; break;
+    default: return;
+    }
+    for (DWORD level = 0; level < texture->GetLevelCount(); ++level) {
+        D3DSURFACE_DESC desc;
+        D3DLOCKED_RECT lr;
+        if (FAILED(texture->GetLevelDesc(level, &desc)) ||
+            FAILED(texture->LockRect(level, &lr, nullptr, 0)))
+            continue;
+        for (UINT y = 0; y < desc.Height; ++y) {
+            uint8_t* row = static_cast<uint8_t*>(lr.pBits) + size_t(y) * lr.Pitch;
+            if (bytes == 4) {
+                uint32_t* t = reinterpret_cast<uint32_t*>(row);
+                for (UINT x = 0; x < desc.Width; ++x)
+                    if (!(t[x] & alpha_mask)) t[x] = 0;
+            } else {
+                uint16_t* t = reinterpret_cast<uint16_t*>(row);
+                for (UINT x = 0; x < desc.Width; ++x)
+                    if (!(t[x] & alpha_mask)) t[x] = 0;
+            }
+        }
+        texture->UnlockRect(level);
+    }
 }
 
 bool graphic_texture::create_from_image(const void* data, uint32_t size, D3DFORMAT format,
@@ -111,7 +146,7 @@ bool graphic_texture::create_from_image(const void* data, uint32_t size, D3DFORM
     uint32_t w = 1, h = 1;
     adjust_request(w, h, format, pool, usage);
     D3DXIMAGE_INFO info{};
-    if (!create_from_image_keyed(*this, graphic_, data, size, format, pool, usage,
+    if (!create_from_image_keyed(graphic_, data, size, format, pool, usage,
                                  graphic::color_key, &texture_, info))
         return false;
     pool_ = pool;
@@ -123,6 +158,7 @@ bool graphic_texture::create_from_image(const void* data, uint32_t size, D3DFORM
         release_device_objects();
         return false;
     }
+    clear_transparent_texels(texture_, format_, pool_, usage_);
     return true;
 }
 
@@ -226,7 +262,7 @@ int32_t graphic_texture::locking(const RECT* rect, uint32_t flags) {
         return lock_none;
     }
     D3DXIMAGE_INFO info{};
-    if (!create_from_image_keyed(*staging_, graphic_, dds.data, dds.size, format_,
+    if (!create_from_image_keyed(graphic_, dds.data, dds.size, format_,
                                  D3DPOOL_SYSTEMMEM, 0, 0, &staging_->texture_, info) ||
         !staging_->get_desc()) {
         TRACE_ERROR(label, "graphic_texture::create", -1);

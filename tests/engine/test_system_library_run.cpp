@@ -50,6 +50,8 @@ TEST(SystemLibraryRun, EngineStateAndMessagePump) {
          {"information: r1: 0,false,false,0"}},
         {"system.msgloop() system.msgloop(5) system.msgloop(-1) show('r2', 'pumped')", {"information: r2: pumped"}},
     });
+    game_folder debug_game("[Vy]\r\nFPS=60\r\nDEBUG=vydebug\r\n", "");
+    expect_cases(debug_game, {{"show('r3', system.is_debug(), system.trace())", {"information: r3: true,99"}}});
 }
 
 TEST(SystemLibraryRun, CryptComparesTheScrambledText) {

@@ -261,6 +261,106 @@ TEST_F(frame_test, SceneTargetDrawnIntoTheScreenThroughASprite) {
     EXPECT_EQ(p.at(35, 35), red);
 }
 
+// A sheet of four 32 x 32 cells, two by two, each of one colour.
+constexpr uint32_t sheet_colours[4] = {red, blue, 0xFF00C000, 0xFFFFFF00};
+
+enum layer_kind { opaque_layer, alpha_layer, blendstate_layer, state_layer };
+
+struct cell_case {
+    const char* name;
+    layer_kind kind;
+    uint32_t state;  // flag word of a state-render layer
+    bool exact;      // exact-position flag (positions stay whole)
+    bool centred;    // pivot in the cell's middle
+    float scale_x;   // -1 mirrors
+};
+
+TEST_F(frame_test, SheetCellsDrawnOneToOneShowOnlyTheirOwnTexels) {
+    graphic_texture* sheet = image_texture(
+        make_bmp(64, 64, [](int x, int y) { return sheet_colours[x / 32 + 2 * (y / 32)]; }));
+    ASSERT_TRUE(sheet);
+    const cell_case cases[] = {
+        // Sprite layers sample with the filters D3DX's Begin chooses.
+        {"opaque layer", opaque_layer, 0, false, false, 1},
+        {"alpha layer", alpha_layer, 0, false, false, 1},
+        {"blend-state layer", blendstate_layer, 0, false, false, 1},
+        {"linear", state_layer, 0x0001, false, false, 1},
+        {"point", state_layer, 0x1101, false, false, 1},
+        {"anisotropic", state_layer, 0x2201, false, false, 1},
+        {"anisotropic minification", state_layer, 0x0201, false, false, 1},
+        {"anisotropic, exact position", state_layer, 0x2201, true, false, 1},
+        {"anisotropic, pivot in the middle", state_layer, 0x2201, false, true, 1},
+        {"anisotropic, mirrored", state_layer, 0x2201, false, true, -1},
+    };
+    for (const cell_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        int32_t id = c.kind == opaque_layer       ? layer<graphic_opaque_sprite_render_layer>()
+                     : c.kind == alpha_layer      ? layer<graphic_alpha_sprite_render_layer>()
+                     : c.kind == blendstate_layer ? layer<graphic_sprite_blendstate_layer>()
+                                                  : layer<graphic_sprite_staterender_layer>();
+        ASSERT_TRUE(g().update_layer_state(id, 0xFFFF, c.state));
+        std::vector<std::unique_ptr<graphic_sprite_object>> cells;
+        for (int i = 0; i < 4; ++i) {
+            const int cx = 32 * (i % 2), cy = 32 * (i / 2);
+            const float half = c.centred ? 16.0f : 0.0f;
+            auto s = sprite_at(sheet, 10 + 40 * (i % 2) + half, 10 + 40 * (i / 2) + half);
+            s->rect = RECT{cx, cy, cx + 32, cy + 32};
+            s->center = D3DXVECTOR3(half, half, 0);
+            s->scale_x = c.scale_x;
+            s->set_flag(render_flag_exact_position, c.exact);
+            s->update_bound();
+            ASSERT_TRUE(g().attach_render_object(s.get(), id));
+            cells.push_back(std::move(s));
+        }
+        pixels p = frame();
+        // The cell's own 32 x 32 pixels and the ring just outside them.
+        for (int i = 0; i < 4; ++i) {
+            const int left = 10 + 40 * (i % 2), top = 10 + 40 * (i / 2);
+            int wrong = 0;
+            for (int y = top - 1; y <= top + 32; ++y)
+                for (int x = left - 1; x <= left + 32; ++x) {
+                    const bool inside = x >= left && x < left + 32 && y >= top && y < top + 32;
+                    const uint32_t want = inside ? sheet_colours[i] : background;
+                    if ((p.at(x, y) | 0xFF000000) != want && wrong++ == 0)
+                        ADD_FAILURE() << "cell " << i << " at " << x << "," << y << ": "
+                                      << std::hex << p.at(x, y) << " not " << want;
+                }
+            EXPECT_EQ(wrong, 0) << "pixels of cell " << i << " or its ring";
+        }
+        delete g().remove_render_layer(id);
+    }
+}
+
+TEST_F(frame_test, ScaledSheetCellsKeepTheLayersFilter) {
+    graphic_texture* sheet = image_texture(
+        make_bmp(64, 32, [](int x, int) { return x < 32 ? red : blue; }));
+    ASSERT_TRUE(sheet);
+    struct scaled_case {
+        const char* name;
+        uint32_t state;
+        uint32_t seam;  // the last column of the red cell drawn twice as wide
+    } cases[] = {
+        // Three quarters red, a quarter of the blue texel beyond the edge.
+        {"linear", 0x0001, 0xFFBF0040},
+        {"point", 0x1101, red},
+    };
+    for (const scaled_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        int32_t id = layer<graphic_sprite_staterender_layer>();
+        ASSERT_TRUE(g().update_layer_state(id, 0xFFFF, c.state));
+        auto s = sprite_at(sheet, 10, 10);
+        s->rect = RECT{0, 0, 32, 32};
+        s->scale_x = 2.0f;
+        s->update_bound();
+        ASSERT_TRUE(g().attach_render_object(s.get(), id));
+        pixels p = frame();
+        EXPECT_EQ(p.at(10, 20), red);
+        EXPECT_TRUE(pixels::close_to(p.at(73, 20), c.seam, 2)) << std::hex << p.at(73, 20);
+        EXPECT_EQ(p.at(74, 20), background);
+        delete g().remove_render_layer(id);
+    }
+}
+
 TEST_F(frame_test, ScreenLayerCopiesTheOffScreenScreenExactly) {
     int32_t id = layer<graphic_alpha_sprite_render_layer>();
     // Half-transparent drawing leaves the off-screen alpha below opaque;

@@ -75,6 +75,79 @@ TEST_F(texture_cache_test, OneTexturePerImageCountedByUse) {
     EXPECT_FALSE(first.get()->d3d_texture());  // the last user gone, so is the texture
 }
 
+TEST_F(texture_cache_test, EachImageFileFormatLoads) {
+    auto bmp = make_bmp(24, 12, [](int, int) { return 0xFF0000FFu; });
+    struct file_case {
+        const wchar_t* name;
+        D3DXIMAGE_FILEFORMAT format;
+    } cases[] = {{L"i.bmp", D3DXIFF_BMP}, {L"i.png", D3DXIFF_PNG}, {L"i.jpg", D3DXIFF_JPG}};
+    for (auto& c : cases) {
+        std::vector<uint8_t> bytes = bmp;
+        if (c.format != D3DXIFF_BMP) {
+            // Converted by D3DX through a plain surface.
+            IDirect3DSurface9* s = nullptr;
+            ASSERT_TRUE(SUCCEEDED(g().device()->CreateOffscreenPlainSurface(
+                24, 12, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &s, nullptr)));
+            ID3DXBuffer* out = nullptr;
+            ASSERT_TRUE(SUCCEEDED(D3DXLoadSurfaceFromFileInMemory(
+                s, nullptr, nullptr, bmp.data(), UINT(bmp.size()), nullptr, D3DX_FILTER_NONE, 0,
+                nullptr)));
+            ASSERT_TRUE(SUCCEEDED(D3DXSaveSurfaceToFileInMemory(&out, c.format, s, nullptr, nullptr)));
+            auto* p = static_cast<uint8_t*>(out->GetBufferPointer());
+            bytes.assign(p, p + out->GetBufferSize());
+            out->Release();
+            s->Release();
+        }
+        std::wstring path = write(c.name, bytes);
+        graphic::texture_iterator it = g().load_texture(path.c_str());
+        ASSERT_TRUE(it.get() && it.get()->d3d_texture());
+        EXPECT_EQ(it.get()->width(), 24u);
+        EXPECT_EQ(it.get()->height(), 12u);
+        pixels p = draw(it.get());
+        EXPECT_TRUE(pixels::close_to(p.at(12, 6), 0xFF0000FFu, 8)) << std::hex << p.at(12, 6);
+        g().textures().release_entry(it);
+    }
+}
+
+// A cache of the kind other subsystems keep (sounds, meshes): registered
+// with the graphic, it is released and reloaded around every reset.
+struct counted_resource {
+    bool loaded = false;
+};
+struct counted_creator {
+    int* loads;
+    int* releases;
+    counted_resource* create() { return new counted_resource; }
+    bool load(counted_resource& r, const void*, uint32_t) {
+        ++*loads;
+        return r.loaded = true;
+    }
+    void release(counted_resource& r) {
+        ++*releases;
+        r.loaded = false;
+    }
+    int* create_info(const void*, uint32_t) { return nullptr; }
+    int* copy_info(counted_resource&) { return nullptr; }
+};
+
+TEST_F(texture_cache_test, RegisteredCachesAreReleasedAndReloadedAroundAReset) {
+    int loads = 0, releases = 0;
+    resource_manager<counted_resource, counted_creator, int> cache(
+        counted_creator{&loads, &releases});
+    g().add(&cache);
+    std::wstring path = write(L"data.bin", std::vector<uint8_t>(16, 1));
+    resource_manager<counted_resource, counted_creator, int>::iterator it;
+    ASSERT_TRUE(cache.find(it, path.c_str(), string()));
+    ASSERT_TRUE(cache.acquire(it));
+    EXPECT_EQ(loads, 1);
+    ASSERT_TRUE(g().reset());
+    EXPECT_EQ(releases, 1);
+    EXPECT_EQ(loads, 2);
+    EXPECT_TRUE(it.get()->loaded);
+    g().remove(&cache);
+    cache.clear();
+}
+
 TEST_F(texture_cache_test, MissingAndBrokenImagesGiveNoTexture) {
     graphic::texture_iterator missing = g().load_texture((dir_ + L"\\none.png").c_str());
     EXPECT_FALSE(missing.valid());

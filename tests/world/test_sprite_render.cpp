@@ -106,15 +106,16 @@ TEST_F(SpriteRender, ActorsSpritesDrawAtTheirPositionsAndAnimate) {
         const char* what;
         std::vector<pixel_check> checks;
     };
-    // The frame's cell is centred on the position (pixels two inside its
-    // edges are checked: the layer filters texels); the coroutine's first
-    // part ran inside actors.create, so the first frame already moved; the
-    // frame changes every act frame.
+    // The frame's cell is centred on the position, its edge pixels its own
+    // colour and not its neighbour's; the coroutine's first part ran inside
+    // actors.create, so the first frame already moved; the frame changes
+    // every act frame.
     const frame_case frames[] = {
-        {"cell 0 at (100, 70)", {{86, 56, cell(0, 0)}, {113, 83, cell(0, 0)}, {100, 70, cell(0, 0)},
+        {"cell 0 at (100, 70)", {{84, 54, cell(0, 0)}, {115, 85, cell(0, 0)}, {100, 70, cell(0, 0)},
                                  {83, 70, background}, {116, 70, background}, {100, 53, background},
                                  {100, 86, background}, {50, 40, background}}},
-        {"cell 1", {{86, 56, cell(1, 0)}, {113, 83, cell(1, 0)}}},
+        {"cell 1", {{84, 54, cell(1, 0)}, {115, 85, cell(1, 0)}, {84, 85, cell(1, 0)},
+                    {115, 54, cell(1, 0)}}},
         {"cell 0 again", {{100, 70, cell(0, 0)}}},
     };
     for (const auto& f : frames) {
