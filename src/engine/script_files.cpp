@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "core/archive.h"
-#include "core/file.h"
 #include "core/paths.h"
 #include "core/search_path.h"
 #include "core/trace.h"
@@ -26,23 +25,8 @@ bool find_script(const string& name, wstring& path, string& package, int32_t pat
                            false);
 }
 
-bool read_image_file(const char* name, std::vector<uint8_t>& bytes) {
-    wstring path;
-    string entry;
-    if (!search_path_resolve(engine_system_manager_object().paths(), -2, name, path, entry)) return false;
-    if (!entry.empty()) {
-        archive* a = archive_manager::instance()->open_archive(path.c_str());
-        archive::entry_iterator it;
-        if (!a || (it = a->find(entry)) == a->end() || !a->lock_entry(it)) return false;
-        bytes.assign(it->second.data, it->second.data + it->second.size);
-        a->unlock_entry(it);
-        return true;
-    }
-    file f(path.c_str());
-    if (!f.open(file_read | file_share_read)) return false;
-    uint32_t size = f.size();
-    bytes.resize(size);
-    return size == 0 || f.read_exact(bytes.data(), size);
+bool resolve_image_file(const char* name, wstring& path, string& entry) {
+    return search_path_resolve(engine_system_manager_object().paths(), -2, name, path, entry);
 }
 
 bool script_load_path(const wstring& path, lua_State* state, const string& package,

@@ -18,8 +18,8 @@ bool find_script(const string& name, wstring& path, string& package, int32_t pat
 bool script_load_path(const wstring& path, lua_State* state, const string& package,
                       script_error_info& info);
 
-// The bytes of an image named by a script, found through the "graphic"
-// search path (a folder or a package).
-bool read_image_file(const char* name, std::vector<uint8_t>& bytes);
+// The file of an image named by a script, found through the "graphic"
+// search path: a folder's file (entry empty) or a package and its entry.
+bool resolve_image_file(const char* name, wstring& path, string& entry);
 
 #endif

@@ -30,7 +30,7 @@ void report_script_error(const char* label, const script_error_info& info) {
 
 system_manager::system_manager() {
     set_frame_counter(&frame_);
-    set_sprite_image_reader(read_image_file);
+    set_sprite_image_resolver(resolve_image_file);
 }
 
 system_manager::~system_manager() {

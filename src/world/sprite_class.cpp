@@ -7,73 +7,80 @@
 #include "core/system_log.h"
 #include "graphics/graphic.h"
 #include "graphics/texture.h"
+#include "graphics/texture_cache.h"
 #include "lua.h"
 #include "world/live_objects.h"
 #include "world/sprite_manager.h"
 
 namespace {
-bool read_file(const char* name, std::vector<uint8_t>& bytes) {
-    wchar_t path[MAX_PATH];
-    if (!name || !*name || !MultiByteToWideChar(CP_ACP, 0, name, -1, path, MAX_PATH)) return false;
-    HANDLE h = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    const DWORD size = GetFileSize(h, nullptr);
-    bool ok = size != INVALID_FILE_SIZE;
-    if (ok) {
-        bytes.resize(size);
-        DWORD done = 0;
-        ok = size == 0 || (ReadFile(h, bytes.data(), size, &done, nullptr) && done == size);
-    }
-    CloseHandle(h);
-    return ok;
+bool file_system_path(const char* name, wstring& path, string& entry) {
+    entry = string();
+    return name && *name && string_to_wstring(name, path);
 }
 
-sprite_image_reader image_reader = read_file;
+sprite_image_resolver image_resolver = file_system_path;
 
-// One use of the image: loaded when nobody held it yet. Without a device
-// (tools, tests) nothing is drawn, so nothing needs loading.
-int32_t acquire(sprite_image* image) {
-    if (image->use_count++ > 0 && image->state != 0) return image->state;
+graphic_texture_manager* texture_cache() {
     graphic* g = graphic::instance();
-    if (!g || !g->device()) {
-        image->state = 1;
+    return g ? &g->textures() : nullptr;
+}
+
+// A pending background load is seen through before its entry's uses
+// change: the loader thread works on the class's own iterator. Local
+// files load in milliseconds; the wait is bounded all the same.
+void settle(graphic_texture_manager::iterator& image) {
+    graphic_texture_manager* cache = texture_cache();
+    for (int i = 0; cache && image.pending() && i < 5000; ++i) {
+        if (cache->finish_load(image) != 0) break;
+        Sleep(1);
+    }
+}
+
+// One use of the image, loaded now or queued on the loader thread (the
+// queued load counts its use when it is finished). Without a device
+// (tools, tests) nothing is drawn: the use is only counted.
+int32_t acquire(graphic_texture_manager::iterator& image, bool background) {
+    graphic_texture_manager* cache = texture_cache();
+    resource_entry* entry = image.entry();
+    if (!cache || !entry) return -1;
+    graphic* g = graphic::instance();
+    if (!g->device()) {
+        if (entry->use_count < 0) entry->use_count = 0;
+        ++entry->use_count;
         return 1;
     }
-    std::vector<uint8_t> bytes;
-    graphic_texture* texture = nullptr;
-    if (sprite_image_read(image->name.c_str(), bytes) && !bytes.empty()) {
-        texture = g->new_texture(true);
-        if (texture && !texture->create_from_image(bytes.data(), uint32_t(bytes.size()),
-                                                   D3DFMT_UNKNOWN, D3DPOOL_MANAGED, 0)) {
-            g->delete_object(texture);
-            texture = nullptr;
-        }
+    if (background && !image.pending()) {
+        const int32_t queued = cache->load_async(image);
+        // An image in use is not queued; the lock still takes its use.
+        if (queued != 1) return queued;
     }
-    image->texture = texture;
-    image->state = texture ? 1 : -1;
-    return image->state;
+    return cache->acquire(image) ? 1 : -1;
 }
 
-void release(sprite_image* image) {
-    if (--image->use_count > 0) return;
-    image->use_count = 0;
-    if (image->texture) {
-        if (graphic* g = graphic::instance()) g->delete_object(image->texture);
-    }
-    image->texture = nullptr;
-    image->state = 0;
+void release(graphic_texture_manager::iterator& image) {
+    graphic_texture_manager* cache = texture_cache();
+    if (!cache || !image.valid()) return;
+    settle(image);
+    cache->release_entry(image);
+}
+
+// A background load's answer once it is finished; 1 with nothing pending.
+int32_t load_state(graphic_texture_manager::iterator& image) {
+    graphic_texture_manager* cache = texture_cache();
+    return cache ? cache->finish_load(image) : -1;
 }
 }  // namespace
 
-void set_sprite_image_reader(sprite_image_reader reader) { image_reader = reader ? reader : read_file; }
-
-bool sprite_image_read(const char* name, std::vector<uint8_t>& bytes) { return image_reader(name, bytes); }
+void set_sprite_image_resolver(sprite_image_resolver resolver) {
+    image_resolver = resolver ? resolver : file_system_path;
+}
 
 st_sprite_class::st_sprite_class(const char* n) : name(n) { live_object_add(this, live_sprite_class); }
 
 st_sprite_class::~st_sprite_class() {
     live_object_remove(this);
+    // The loader thread must not be left working on this class's iterator.
+    settle(image);
     delete state_classes;
 }
 
@@ -93,37 +100,30 @@ int32_t sprite_load_combine(int32_t r, int32_t n) {
 }
 
 bool sprite_class::load_image(st_sprite_class* cls, const char* name) {
-    sprite_manager* manager = sprite_manager::instance();
-    if (!manager) return false;
-    sprite_image* image = manager->image(name);
-    if (!image) return false;
-    if (image->width == 0) {
-        std::vector<uint8_t> bytes;
-        if (!sprite_image_read(name, bytes)) return false;
-        graphic_texture::image_info_t info;
-        if (!bytes.empty() && graphic_texture::get_image_info(bytes.data(), uint32_t(bytes.size()), info)) {
-            image->width = info.width;
-            image->height = info.height;
-        }
-    }
-    cls->image = image;
+    graphic_texture_manager* cache = texture_cache();
+    wstring path;
+    string entry;
+    if (!cache || !image_resolver(name, path, entry)) return false;
+    return cache->find(cls->image, path.c_str(), entry) && cls->image.get() != nullptr;
+}
+
+bool sprite_class::image_size(st_sprite_class* cls, uint32_t& width, uint32_t& height) {
+    graphic_texture_manager* cache = texture_cache();
+    graphic_texture::image_info_t* info = cache ? cache->get_info(cls->image) : nullptr;
+    if (!info) return false;
+    width = info->width;
+    height = info->height;
     return true;
 }
 
 bool sprite_class::lock(st_sprite_class* cls, bool background) {
-    // Background loads finish at once until images get a loader thread.
-    (void)background;
-    if (!cls->image) {
-        ++cls->lock_count;
-        return false;
-    }
-    if (cls->image->use_count <= 0) {
+    if (cls->image.use_count() <= 0) {
         system_log_trace(10, "sprite_class::lock", "lock: %s", cls->name.c_str());
     }
-    int32_t result = acquire(cls->image);
+    int32_t result = acquire(cls->image, background);
     if (cls->state_classes) {
         for (st_sprite_class* other : *cls->state_classes) {
-            if (other && other->image) result = sprite_load_combine(result, acquire(other->image));
+            if (other) result = sprite_load_combine(result, acquire(other->image, background));
         }
     }
     ++cls->lock_count;
@@ -131,25 +131,23 @@ bool sprite_class::lock(st_sprite_class* cls, bool background) {
 }
 
 int32_t sprite_class::finish_lock(st_sprite_class* cls) {
-    int32_t result = cls->image ? cls->image->state : -1;
+    int32_t result = load_state(cls->image);
     if (cls->state_classes) {
         for (st_sprite_class* other : *cls->state_classes) {
-            if (other) result = sprite_load_combine(result, other->image ? other->image->state : -1);
+            if (other) result = sprite_load_combine(result, load_state(other->image));
         }
     }
     return result;
 }
 
 void sprite_class::unlock(st_sprite_class* cls) {
-    if (cls->image) {
-        release(cls->image);
-        if (cls->image->use_count <= 0) {
-            system_log_trace(10, "sprite_class::unlock", "unlock: %s", cls->name.c_str());
-        }
+    release(cls->image);
+    if (cls->image.valid() && cls->image.use_count() <= 0) {
+        system_log_trace(10, "sprite_class::unlock", "unlock: %s", cls->name.c_str());
     }
     if (cls->state_classes) {
         for (st_sprite_class* other : *cls->state_classes) {
-            if (other && other->image) release(other->image);
+            if (other) release(other->image);
         }
     }
     --cls->lock_count;

@@ -1,37 +1,24 @@
 // Sprite classes: the shared, read-only description of an animated image
-// (frames cut from one image, scenes, states, a pivot per way), and the
-// image records that classes share and lock.
+// (frames cut from one image, scenes, states, a pivot per way), whose
+// image is an entry of the graphic's texture cache that classes lock.
 #ifndef VY_WORLD_SPRITE_CLASS_H
 #define VY_WORLD_SPRITE_CLASS_H
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "core/strings.h"
+#include "graphics/texture_cache.h"
 #include "world/script_link.h"
-
-class graphic_texture;
 
 constexpr int32_t way_count = 8;
 constexpr int32_t shape_set_count = 4;
 
-// One image file that sprite classes cut frames from. The size is known
-// from definition on; the texture exists while the image is locked.
-struct sprite_image {
-    std::string name;  // as the script gave it
-    uint32_t width = 0;
-    uint32_t height = 0;
-    int32_t use_count = 0;
-    int32_t state = 0;  // 1 loaded, -1 failed, 0 not loaded
-    graphic_texture* texture = nullptr;
-};
-
-// Reads an image file named by a script; the engine plugs in its search
-// paths and packages. Without one the name is a path of the file system.
-using sprite_image_reader = bool (*)(const char* name, std::vector<uint8_t>& bytes);
-void set_sprite_image_reader(sprite_image_reader reader);
-bool sprite_image_read(const char* name, std::vector<uint8_t>& bytes);
+// Finds the image file a script names: the file (a package or a plain
+// file) and the entry in it (empty for a plain file). The engine plugs in
+// its search paths; without one the name is a path of the file system.
+using sprite_image_resolver = bool (*)(const char* name, wstring& path, string& entry);
+void set_sprite_image_resolver(sprite_image_resolver resolver);
 
 struct st_sprite_frame {
     int32_t x[way_count];  // top-left pixel of the frame's cell, per way
@@ -69,7 +56,9 @@ public:
     void release_values(lua_State* L);
 
     string name;
-    sprite_image* image = nullptr;
+    // The image's entry in the graphic's texture cache, shared by every
+    // class of the same file; locking counts uses on it.
+    graphic_texture_manager::iterator image;
     int32_t cx = 0, cy = 0;
     float centers[way_count][2] = {};
     std::vector<st_sprite_frame> frames;
@@ -91,9 +80,12 @@ public:
 int32_t sprite_load_combine(int32_t current, int32_t next);
 
 namespace sprite_class {
-// Finds or makes the image record of the name and reads its size; false
-// when the file can't be read or is no image.
+// Finds or makes the texture cache entry of the image the name resolves
+// to; the image itself is not loaded. False when there is no such file.
 bool load_image(st_sprite_class* cls, const char* name);
+// The image's size, read from the file without loading it; false when the
+// file is no image.
+bool image_size(st_sprite_class* cls, uint32_t& width, uint32_t& height);
 bool lock(st_sprite_class* cls, bool background);
 int32_t finish_lock(st_sprite_class* cls);
 void unlock(st_sprite_class* cls);

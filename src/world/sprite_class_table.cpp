@@ -36,11 +36,12 @@ void reader::image(int def) {
     string path;
     lua_get_index_string(L, t, 1, path, false, "no image path");
     if (!sprite_class::load_image(cls, path.c_str())) throw "invalid image path";
-    if (!cls->image || cls->image->width == 0 || cls->image->height == 0) throw "fail to get image size";
+    uint32_t width = 0, height = 0;
+    if (!sprite_class::image_size(cls, width, height) || width == 0 || height == 0) throw "fail to get image size";
     rect[0] = 0;
     rect[1] = 0;
-    rect[2] = int32_t(cls->image->width);
-    rect[3] = int32_t(cls->image->height);
+    rect[2] = int32_t(width);
+    rect[3] = int32_t(height);
     if (lua_get_index_table(L, t, 2, true, "invalid rect")) {
         const int r = lua_gettop(L);
         lua_get_index_int(L, r, 1, rect[0], true, "invalid rect.left");

@@ -38,13 +38,6 @@ sprite_manager::~sprite_manager() {
         delete pair.second;
     }
     classes_.clear();
-    for (auto& pair : images_) {
-        if (pair.second->texture) {
-            if (graphic* g = graphic::instance()) g->delete_object(pair.second->texture);
-        }
-        delete pair.second;
-    }
-    images_.clear();
 }
 
 st_sprite_class* sprite_manager::allocate_class(const char* name) {
@@ -64,15 +57,6 @@ void sprite_manager::register_class(st_sprite_class* cls, float scale_x, float s
 st_sprite_class* sprite_manager::find_class(const char* name) const {
     auto it = classes_.find(name ? name : "");
     return it == classes_.end() ? nullptr : it->second;
-}
-
-sprite_image* sprite_manager::image(const char* name) {
-    sprite_image*& image = images_[name ? name : ""];
-    if (!image) {
-        image = new (std::nothrow) sprite_image;
-        if (image) image->name = name ? name : "";
-    }
-    return image;
 }
 
 sprite_object* sprite_manager::create_object(int32_t layer_index, st_sprite_class* cls, int32_t state,

@@ -28,8 +28,6 @@ public:
     st_sprite_class* allocate_class(const char* name);
     void register_class(st_sprite_class* cls, float scale_x, float scale_y);
     st_sprite_class* find_class(const char* name) const;
-    // Image records shared by the classes, by name.
-    sprite_image* image(const char* name);
 
     sprite_object* create_object(int32_t layer_index, st_sprite_class* cls, int32_t state,
                                  int32_t way, bool release);
@@ -48,7 +46,6 @@ public:
 
 private:
     std::map<std::string, st_sprite_class*> classes_;
-    std::map<std::string, sprite_image*> images_;
     std::vector<sprite_object*> list_;
     size_t holes_ = 0;
 };

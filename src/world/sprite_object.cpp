@@ -40,7 +40,8 @@ sprite_object::~sprite_object() {
 }
 
 bool sprite_object::render() {
-    if (!texture_) return true;  // an image that did not load shows nothing
+    // An image that did not load (or is still loading) shows nothing.
+    if (!texture_ || !texture_->d3d_texture()) return true;
     // Until fields convert world positions, the view is the world.
     position.x = x;
     position.y = y;
@@ -84,7 +85,7 @@ bool sprite_object::init(int32_t s, int32_t w, bool release) {
 
 void sprite_object::use_class(st_sprite_class* c) {
     cls = c ? c : base_class;
-    set_texture(cls && cls->image ? cls->image->texture : nullptr);
+    set_texture(cls ? cls->image.get() : nullptr);
     sub_rect[0] = sub_rect[1] = 0;
     sub_rect[2] = cls ? cls->cx : 0;
     sub_rect[3] = cls ? cls->cy : 0;

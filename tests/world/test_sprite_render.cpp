@@ -3,9 +3,11 @@
 #include <d3d9.h>
 
 #include <cstring>
+#include <functional>
 
 #include "graphics/texture.h"
 #include "sprite_fixture.h"
+#include "world/sprite_class.h"
 
 namespace {
 HWND make_window(int width, int height) {
@@ -133,5 +135,66 @@ TEST_F(SpriteRender, ActorsSpritesDrawAtTheirPositionsAndAnimate) {
     run("actors.set_visible(a, false)");
     p = draw();
     EXPECT_EQ(background, at(p, 100, 70));
+}
+}  // namespace
+
+namespace {
+// Classes cut from one file share its texture cache entry: defining loads
+// nothing, every lock is a use, the image goes with the last one, and a
+// background lock is finished by polling.
+TEST_F(SpriteRender, ClassesShareTheirImageThroughTheTextureCache) {
+    run("for _, n in ipairs{'a', 'b'} do sprites.class_create{name = n, image = {dir .. 'wide.bmp', nil, {32, 32}}, "
+        "  frame = {ways = 1, {0}}, scene = {{0, 1, 0, 1}}, state = {{0, 0}}} end "
+        "sprites.class_create{name = 'c', image = {dir .. 'small.bmp', nil, {32, 32}}, "
+        "  frame = {ways = 1, {0}}, scene = {{0, 1, 0, 1}}, state = {{0, 0}}}");
+    st_sprite_class* a = objects->sprites.find_class("a");
+    st_sprite_class* b = objects->sprites.find_class("b");
+    st_sprite_class* c = objects->sprites.find_class("c");
+    ASSERT_TRUE(a && b && c);
+    EXPECT_EQ(a->image.entry(), b->image.entry());
+    EXPECT_NE(a->image.entry(), c->image.entry());
+    EXPECT_EQ(2u, screen->textures().entry_count());
+    graphic_texture* shared = a->image.get();
+    ASSERT_NE(nullptr, shared);
+    EXPECT_EQ(nullptr, shared->d3d_texture()) << "defining loads nothing";
+
+    struct step {
+        const char* what;
+        std::function<void()> act;
+        int32_t uses;
+        bool resident;
+        const char* logged;  // a level-10 line it writes, or null
+    };
+    const step steps[] = {
+        {"lock a", [&] { EXPECT_TRUE(sprite_class::lock(a, false)); }, 1, true, "10 sprite_class::lock: lock: a"},
+        {"lock b", [&] { EXPECT_TRUE(sprite_class::lock(b, false)); }, 2, true, nullptr},
+        {"a sprite of b", [&] { run("s = sprites.create{'b', 0, 0, 0, 0, 0, 0} assert(s)"); }, 3, true, nullptr},
+        {"its release", [&] { run("sprites.release(s)"); }, 2, true, nullptr},
+        {"unlock a", [&] { sprite_class::unlock(a); }, 1, true, nullptr},
+        {"unlock b", [&] { sprite_class::unlock(b); }, 0, false, "10 sprite_class::unlock: unlock: b"},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.what);
+        log.lines.clear();
+        s.act();
+        EXPECT_EQ(s.uses, a->image.use_count());
+        EXPECT_EQ(s.resident, shared->d3d_texture() != nullptr);
+        if (s.logged) EXPECT_TRUE(log.has(s.logged));
+        if (!s.logged) EXPECT_FALSE(log.has("sprite_class::"));
+    }
+
+    // In the background: queued now, finished by a later poll.
+    ASSERT_TRUE(sprite_class::lock(c, true));
+    int32_t done = 0;
+    for (DWORD start = GetTickCount(); done == 0 && GetTickCount() - start < 5000; Sleep(5)) {
+        done = sprite_class::finish_lock(c);
+    }
+    EXPECT_GT(done, 0);
+    EXPECT_EQ(1, c->image.use_count());
+    ASSERT_NE(nullptr, c->image.get());
+    EXPECT_NE(nullptr, c->image.get()->d3d_texture());
+    sprite_class::unlock(c);
+    EXPECT_EQ(0, c->image.use_count());
+    EXPECT_EQ(nullptr, c->image.get()->d3d_texture());
 }
 }  // namespace

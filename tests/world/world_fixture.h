@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/archive.h"
 #include "core/system_log.h"
 #include "graphics/graphic.h"
 #include "lauxlib.h"
@@ -43,6 +44,9 @@ protected:
         L = luaL_newstate();
         luaL_openlibs(L);
         set_system_log(&log);
+        // Images are opened as packages and stay open while their manager
+        // lives: one per test, so the test's files can go with it.
+        archives = std::make_unique<archive_manager>();
         screen = std::make_unique<graphic>();
         actions = std::make_unique<action_manager>();
         actions->set_lua(L);
@@ -54,6 +58,7 @@ protected:
         objects.reset();
         actions.reset();
         screen.reset();
+        archives.reset();
         set_system_log(nullptr);
         lua_close(L);
         script_error_status = 0;
@@ -130,6 +135,7 @@ protected:
     captured_log log;
     // The graphic without a device: sprites join it, nothing is drawn.
     std::unique_ptr<graphic> screen;
+    std::unique_ptr<archive_manager> archives;
     std::unique_ptr<action_manager> actions;
     std::unique_ptr<object_manager> objects;
 };
