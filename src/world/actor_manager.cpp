@@ -307,8 +307,6 @@ bool actor_manager::update_late() {
             const actor_object* ahead = act_list[i + 8];
             __builtin_prefetch(ahead);
             __builtin_prefetch(&ahead->slots[slot_mode]);
-            // The registry entry that its script's calls will look it up in.
-            live_object_prefetch(ahead);
         }
         if (i + 4 < act_list.size() && static_cast<uint32_t>(act_mode) <= 3) {
             // Its slot was asked for four steps ago: now what the slot holds.
@@ -476,6 +474,7 @@ void actor_manager::clear_all() {
 void* to_object(lua_State* L, int index) {
     if (lua_islightuserdata(L, index)) {
         void* p = lua_touserdata(L, index);
+        if (p && p == running_actor) return p;
         return live_object_kind(p) != live_none ? p : nullptr;
     }
     if (lua_type(L, index) == LUA_TSTRING) {
@@ -487,6 +486,11 @@ void* to_object(lua_State* L, int index) {
 }
 
 actor_object* to_actor(lua_State* L, int index) {
+    if (lua_islightuserdata(L, index)) {
+        void* p = lua_touserdata(L, index);
+        if (p && p == running_actor) return running_actor;
+        return live_object_is(p, live_actor) ? static_cast<actor_object*>(p) : nullptr;
+    }
     void* p = to_object(L, index);
     return live_object_is(p, live_actor) ? static_cast<actor_object*>(p) : nullptr;
 }

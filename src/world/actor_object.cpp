@@ -22,12 +22,17 @@ bool manager_releasing() {
 }
 }  // namespace
 
+actor_object* running_actor = nullptr;
+uint32_t actor_destructions = 0;
+
 actor_object::actor_object(st_actor_class* c) : cls(c) {
     if (cls) ++cls->use_count;
     live_object_add(this, live_actor);
 }
 
 actor_object::~actor_object() {
+    running_actor = nullptr;
+    ++actor_destructions;
     release();
     if (named) --named->users;
     live_object_remove(this);

@@ -104,4 +104,26 @@ inline bool actor_is_active(const actor_object* actor, int32_t level) {
 // Neither dead nor dying, class enabled, and no death asked by the sprite.
 bool actor_is_alive(const actor_object* actor);
 
+// Scripts hand their own actor back on nearly every call. While an actor's
+// coroutine runs, that pointer is known to be live without asking the
+// registry of live objects. The destruction of any actor clears it, and a
+// scope puts the outer actor back only when no actor was destroyed since.
+extern actor_object* running_actor;
+extern uint32_t actor_destructions;
+
+class running_actor_scope {
+public:
+    explicit running_actor_scope(actor_object* actor)
+        : saved_(running_actor), destructions_(actor_destructions) {
+        running_actor = actor;
+    }
+    ~running_actor_scope() { running_actor = destructions_ == actor_destructions ? saved_ : nullptr; }
+    running_actor_scope(const running_actor_scope&) = delete;
+    running_actor_scope& operator=(const running_actor_scope&) = delete;
+
+private:
+    actor_object* saved_;
+    uint32_t destructions_;
+};
+
 #endif

@@ -64,7 +64,11 @@ int32_t coaction::act_main(actor_object* actor, void*, action_slot* slot, int32_
     if (!co->waits.empty() && !coaction_is_ready(co)) return 0;
     // One record for every resume: it is written only when a resume fails.
     static script_error_info error;
-    const int result = script(co->thread).resume(0, &error);
+    int result;
+    {
+        running_actor_scope running(actor);
+        result = script(co->thread).resume(0, &error);
+    }
     if (result == 0) return 0;
     if (result == 1) {
         world_ref_release(action_manager::instance()->lua(), co->thread_ref);

@@ -115,4 +115,40 @@ TEST_F(Coroutines, PendingWaitsHoldTheCoroutineButNotEvents) {
     EXPECT_EQ(0, frame());
     EXPECT_EQ(3, number("steps"));
 }
+// A running actor's own handle is trusted without the registry; actors
+// destroyed during its run must not change what any handle names.
+TEST_F(Coroutines, HandlesNameTheSameActorsWhileOthersAreDestroyed) {
+    run("seen = {} "
+        "function quits(a) end "
+        "function start(a) "
+        "  while true do "
+        "    actors.set_position(a, #seen, 2, 3) "
+        "    if actors.create{'quitter', 0, 0, 0} then error('created') end "
+        "    actors.set_position(a, actors.x(a) + 10, 2, 3) "
+        "    seen[#seen + 1] = actors.x(a) .. ' ' .. tostring(actors.x(other)) .. ' ' .. "
+        "      tostring(actors.x(gone)) "
+        "    actors.wait() "
+        "  end "
+        "end");
+    ASSERT_NE(nullptr, make_class("quitter", class_start_key, {{slot_mode, "quits"}}));
+    st_actor_class* idle = make_class("idle", 0, {});
+    actor_object* other = create(idle);
+    actor_object* gone = create(idle);
+    ASSERT_NE(nullptr, other);
+    ASSERT_NE(nullptr, gone);
+    other->set_position(7, 0, 0);
+    set_global_pointer("other", other);
+    set_global_pointer("gone", gone);
+    actor_kill(gone);
+    // Killed in one frame, its record freed in the next.
+    EXPECT_EQ(0, frame());
+    EXPECT_EQ(0, frame());
+    actor_object* runner = create(make_class("runner", class_start_key, {{slot_mode, "start"}}));
+    ASSERT_NE(nullptr, runner);
+    EXPECT_EQ(0, frame());
+    EXPECT_EQ(0, frame());
+    EXPECT_EQ("10 7 nil,11 7 nil,12 7 nil", text("table.concat(seen, ',')"));
+    EXPECT_EQ(12.0f, runner->position[0]);
+    EXPECT_EQ(0, script_error_status);
+}
 }  // namespace
