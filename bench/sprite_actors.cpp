@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bare_resumes.h"
 #include "core/system_timer.h"
 #include "graphics/graphic.h"
 #include "graphics/render_layer.h"
@@ -21,6 +22,12 @@
 #include "world/sprite_manager.h"
 
 namespace {
+// The start position the scripted actors get.
+int push_start_x(lua_State* t, int i) {
+    lua_pushnumber(t, 20 + (i * 37) % 580);
+    return 1;
+}
+
 const char* body =
     "function(a, x) "
     "  while true do "
@@ -158,30 +165,7 @@ double bare_round_ns(int n, int rounds) {
     lua_setfield(L, -2, "set_position");
     lua_setglobal(L, "actors");
     luaL_dostring(L, (std::string("return ") + body).c_str());
-    std::vector<lua_State*> threads;
-    lua_newtable(L);  // keeps the threads alive
-    for (int i = 0; i < n; ++i) {
-        lua_State* t = lua_newthread(L);
-        lua_rawseti(L, -2, i + 1);
-        lua_pushvalue(L, -2);
-        lua_xmove(L, t, 1);
-        lua_pushnil(t);
-        lua_pushnumber(t, 20 + (i * 37) % 580);
-        lua_resume(t, 2);
-        threads.push_back(t);
-    }
-    for (int i = 0; i < 3; ++i) {
-        for (lua_State* t : threads) lua_resume(t, 0);
-    }
-    const double start = now_ns();
-    for (int r = 0; r < rounds; ++r) {
-        for (lua_State* t : threads) {
-            if (lua_resume(t, 0) != LUA_YIELD) std::fprintf(stderr, "resume failed\n");
-        }
-    }
-    const double elapsed = now_ns() - start;
-    lua_close(L);
-    return elapsed / rounds;
+    return bare_resume_round_ns(L, n, rounds, push_start_x);
 }
 }  // namespace
 

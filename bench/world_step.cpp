@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "bare_resumes.h"
 #include "core/system_timer.h"
 #include "lauxlib.h"
 #include "lua.h"
@@ -69,29 +70,7 @@ double bare_round_ns(int n, int rounds) {
     lua_setfield(L, -2, "wait");
     lua_setglobal(L, "actors");
     luaL_dostring(L, body);
-    std::vector<lua_State*> threads;
-    lua_newtable(L);  // keeps the threads alive
-    for (int i = 0; i < n; ++i) {
-        lua_State* t = lua_newthread(L);
-        lua_rawseti(L, -2, i + 1);
-        lua_pushvalue(L, -2);
-        lua_xmove(L, t, 1);
-        lua_pushnil(t);
-        lua_resume(t, 1);
-        threads.push_back(t);
-    }
-    for (int i = 0; i < 3; ++i) {
-        for (lua_State* t : threads) lua_resume(t, 0);
-    }
-    const double start = now_ns();
-    for (int r = 0; r < rounds; ++r) {
-        for (lua_State* t : threads) {
-            if (lua_resume(t, 0) != LUA_YIELD) std::fprintf(stderr, "resume failed\n");
-        }
-    }
-    const double elapsed = now_ns() - start;
-    lua_close(L);
-    return elapsed / rounds;
+    return bare_resume_round_ns(L, n, rounds, nullptr);
 }
 }  // namespace
 
