@@ -156,14 +156,7 @@ double world_frame_ns(int n, int frames, const std::string& image, HWND window, 
 
 // Nanoseconds for one round of resuming n plain coroutines with the body.
 double bare_round_ns(int n, int rounds) {
-    lua_State* L = luaL_newstate();
-    luaL_openlibs(L);
-    lua_newtable(L);
-    lua_pushcfunction(L, [](lua_State* s) { return lua_yield(s, 0); });
-    lua_setfield(L, -2, "wait");
-    lua_pushcfunction(L, [](lua_State*) { return 0; });
-    lua_setfield(L, -2, "set_position");
-    lua_setglobal(L, "actors");
+    lua_State* L = bare_actor_state();
     luaL_dostring(L, (std::string("return ") + body).c_str());
     return bare_resume_round_ns(L, n, rounds, push_start_x);
 }

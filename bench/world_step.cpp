@@ -63,12 +63,7 @@ double world_frame_ns(int n, int frames) {
 
 // Nanoseconds for one round of resuming n plain coroutines.
 double bare_round_ns(int n, int rounds) {
-    lua_State* L = luaL_newstate();
-    luaL_openlibs(L);
-    lua_newtable(L);
-    lua_pushcfunction(L, [](lua_State* s) { return lua_yield(s, 0); });
-    lua_setfield(L, -2, "wait");
-    lua_setglobal(L, "actors");
+    lua_State* L = bare_actor_state();
     luaL_dostring(L, body);
     return bare_resume_round_ns(L, n, rounds, nullptr);
 }
