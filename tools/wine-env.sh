@@ -21,19 +21,34 @@ ASOUND
 vy_lock() { exec 8>"$VY_BUILD_DIR/wine/.lock"; flock -w 300 8; }
 vy_unlock() { flock -u 8; exec 8>&-; }
 
-# A display: the caller's, or our own Xvfb shared by every build folder.
-if [ -z "${DISPLAY:-}" ]; then
+# True when an X server answers on display $1 (":N"). A socket file alone
+# proves nothing: a killed Xvfb leaves its socket and lock file behind.
+vy_display_alive() {
+  local n=${1#:}
+  n=${n%%.*}
+  [ -S /tmp/.X11-unix/X$n ] || return 1
+  timeout 5 python3 -c 'import socket,sys
+s=socket.socket(socket.AF_UNIX)
+s.connect(sys.argv[1])' /tmp/.X11-unix/X$n 2>/dev/null
+}
+
+# A display: the caller's if it answers, or our own Xvfb shared by every
+# build folder.
+if [ -z "${DISPLAY:-}" ] || ! vy_display_alive "$DISPLAY"; then
   export DISPLAY=:${VY_XVFB_DISPLAY:-97}
   n=${DISPLAY#:}
-  if ! [ -S /tmp/.X11-unix/X$n ]; then
+  if ! vy_display_alive "$DISPLAY"; then
     exec 7>/tmp/vy-xvfb-$n.lock
     flock -w 60 7
-    if ! [ -S /tmp/.X11-unix/X$n ]; then
-      rm -f /tmp/.X$n-lock
+    if ! vy_display_alive "$DISPLAY"; then
+      rm -f /tmp/.X$n-lock /tmp/.X11-unix/X$n
       setsid Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
-      for _ in $(seq 100); do [ -S /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+      for _ in $(seq 100); do vy_display_alive "$DISPLAY" && break; sleep 0.1; done
     fi
     flock -u 7; exec 7>&-
+  fi
+  if ! vy_display_alive "$DISPLAY"; then
+    echo "wine-env: no X display could be started on $DISPLAY" >&2
   fi
 fi
 
