@@ -39,6 +39,13 @@ const luaL_Reg system_functions[] = {
     {"call_stack_trace", system_call_stack_trace},
     {"abort", system_abort},
     {"crypt", system_crypt},
+    {"environ", system_environ},
+    {"env_open", system_env_open},
+    {"env_close", system_env_close},
+    {"env_set", system_env_set},
+    {"env_get", system_env_get},
+    {"env_exec_file", system_env_exec_file},
+    {"env_exec", system_env_exec},
     {nullptr, nullptr},
 };
 }  // namespace

@@ -45,6 +45,15 @@ int system_stack_trace(lua_State* L);
 int system_call_stack_trace(lua_State* L);
 int system_abort(lua_State* L);
 
+// Script environments.
+int system_environ(lua_State* L);
+int system_env_open(lua_State* L);
+int system_env_close(lua_State* L);
+int system_env_set(lua_State* L);
+int system_env_get(lua_State* L);
+int system_env_exec_file(lua_State* L);
+int system_env_exec(lua_State* L);
+
 // Script numbers: Lua's conversion (a numeric string counts), truncated
 // toward zero; anything else gives the fallback.
 int32_t system_arg_int(lua_State* L, int index, int32_t fallback = 0);

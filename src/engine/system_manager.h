@@ -13,6 +13,7 @@
 #include "core/singleton.h"
 #include "core/strings.h"
 #include "engine/script_breakpoints.h"
+#include "engine/script_environments.h"
 #include "world/action_manager.h"
 #include "world/object_manager.h"
 
@@ -113,6 +114,17 @@ public:
         __attribute__((format(__MINGW_PRINTF_FORMAT, 3, 4)));
     static bool init_trace(const wstring& path, bool overwrite);
 
+    // Script environments. Values cross through the caller's own stack
+    // (from: the calling state or coroutine), never another state's.
+    lua_State* find_env(const string& name) const { return environments_.find(name); }
+    bool env_open(const string& name) { return environments_.open(name, "system.env_open"); }
+    void env_close(const string& name) { environments_.close(name); }
+    bool env_set(const string& name, const char* global, lua_State* from, int index);
+    bool env_get(const string& name, const char* global, lua_State* to);
+    bool env_exec_file(const string& name, const char* script_name);
+    bool env_exec(const string& name, const char* text);
+    bool env_exec(const string& name, const void* bytes, size_t length);
+
     lua_State* lua() const { return lua_; }
     uint64_t frame() const { return frame_; }
     bool running() const { return running_ != 0; }
@@ -159,6 +171,8 @@ private:
     std::list<script_thread> threads_;
     callback_slot callbacks_[callback_count] = {};
     script_breakpoints breakpoints_;
+    // Outlive restarts: only shut-down closes what scripts left open.
+    script_environments environments_;
     uint8_t running_ = 1;
     uint8_t active_ = 1;
     uint8_t step_once_ = 0;

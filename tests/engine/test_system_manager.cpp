@@ -142,3 +142,18 @@ TEST_F(system_manager_test, CallbackResultsAndSlots) {
     ASSERT_TRUE(sm.restart_script());
     EXPECT_FALSE(sm.call_callback(0, 0, nullptr, result));
 }
+
+TEST_F(system_manager_test, EnvironmentsOutliveARestartWithTheirGlobalsAndStack) {
+    run("system.env_open('kept') system.env_exec('kept', 'x = 6 * 7') system.env_set('kept', 'pushed')");
+    ASSERT_TRUE(sm.restart_script());
+    L = sm.lua();
+    run("kept_x = system.env_get('kept', 'x') kept_slot = system.env_get('kept', 1)"
+        " reopened = system.env_open('kept') system.env_close('kept')");
+    EXPECT_EQ(42, number("kept_x"));
+    lua_getglobal(L, "kept_slot");
+    EXPECT_STREQ("pushed", lua_tostring(L, -1));
+    lua_getglobal(L, "reopened");
+    EXPECT_FALSE(lua_toboolean(L, -1));
+    lua_pop(L, 2);
+    EXPECT_EQ(nullptr, sm.find_env("kept"));
+}
