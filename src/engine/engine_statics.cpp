@@ -3,8 +3,10 @@
 // managers built later find the ones they stand on.
 #include "engine/system_manager.h"
 #include "graphics/graphic.h"
+#include "graphics/graphic3d.h"
 
 graphic engine_graphic;
+graphic_mesh_manager engine_meshes(&engine_graphic);
 system_manager engine_system_manager;
 
 system_manager& engine_system_manager_object() { return engine_system_manager; }

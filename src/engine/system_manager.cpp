@@ -11,6 +11,7 @@
 #include "engine/system_library.h"
 #include "engine/system_log.h"
 #include "graphics/graphic.h"
+#include "graphics/graphic3d.h"
 #include "graphics/render_layer.h"
 #include "graphics/texture.h"
 #include "world/actor_object.h"
@@ -31,6 +32,7 @@ void report_script_error(const char* label, const script_error_info& info) {
 system_manager::system_manager() {
     set_frame_counter(&frame_);
     set_sprite_image_resolver(resolve_image_file);
+    set_mesh_texture_resolver(resolve_image_file);
 }
 
 system_manager::~system_manager() {
