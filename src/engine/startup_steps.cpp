@@ -80,13 +80,6 @@ void read_network_use(startup_settings& s) {
     if (version_text(s.patch_version, version)) s.version = version;
 }
 
-void start_companions(startup_settings& s) {
-    s.companion_count = static_cast<uint32_t>(ini_int(s.ini_path.c_str(), L"COMM", L"NUM", 0));
-    s.channel_size = static_cast<uint32_t>(ini_int(s.ini_path.c_str(), L"COMM", L"SIZE", 0));
-    // Companions talk over the channel; without it none is started.
-    if (s.companion_count > 0) TRACE_ERROR("WinMain", "\t[COMM] no channel: companions not started", -1);
-}
-
 bool run_install(startup_settings& s) {
     const wchar_t* save = s.save_path.c_str();
     if (ini_int(save, L"SETTINGS", L"INSTALL", 0) == 0) {

@@ -45,6 +45,12 @@ int system_stack_trace(lua_State* L);
 int system_call_stack_trace(lua_State* L);
 int system_abort(lua_State* L);
 
+// Screen transitions.
+int system_transit(lua_State* L);
+int system_update_transit(lua_State* L);
+int system_suspend_transit(lua_State* L);
+int system_finish_transit(lua_State* L);
+
 // Script environments.
 int system_environ(lua_State* L);
 int system_env_open(lua_State* L);

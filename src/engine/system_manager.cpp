@@ -14,6 +14,7 @@
 #include "graphics/graphic3d.h"
 #include "graphics/render_layer.h"
 #include "graphics/texture.h"
+#include "graphics/transition.h"
 #include "world/actor_object.h"
 #include "world/extend_action.h"
 #include "world/sprite_class.h"
@@ -70,8 +71,8 @@ bool system_manager::initialize(const wstring& font_face, const wstring& main_sc
     (void)font_face;  // the default face of the font manager, once fonts are in
     debug_ = debug ? 1 : 0;
     if (!create_render_world()) return false;
-    // The transition creators, the default transition and the overlay text
-    // join here with the transitions and fonts.
+    if (!create_default_transition()) return false;
+    // The overlay text joins here with the fonts.
     if (!init_script()) {
         TRACE_ERROR("system_manager::initialize", "init_script", -1);
         return false;
@@ -186,6 +187,7 @@ void system_manager::set_background_colour(uint32_t colour) {
     background_colour_ = colour;
     graphic* g = graphic::instance();
     if (g && g->back_buffer()) g->back_buffer()->clear_color = colour;
+    set_transition_background(colour);
     for (graphic_render_target* t : render_targets_)
         if (t) t->clear_color = colour;
 }
@@ -243,6 +245,8 @@ bool system_manager::system_main() {
 }
 
 bool system_manager::restart_script() {
+    // The running transition ends first, so its end event reaches its actor.
+    set_transition(nullptr);
     release_script();
     return init_script();
 }
@@ -266,7 +270,16 @@ void system_manager::release_script() {
     lua_ = nullptr;
 }
 
-void system_manager::release_all() { release_script(); }
+void system_manager::release_all() {
+    close_channels();
+    end_transition();
+    if (default_transition_) {
+        default_transition_->release(false);
+        delete default_transition_;
+        default_transition_ = nullptr;
+    }
+    release_script();
+}
 
 void system_manager::clear_callbacks() {
     // The slots name entries of the closing state's registry: a restart
@@ -404,8 +417,6 @@ int32_t system_manager::onframe(bool show_overlay) {
     return result;
 }
 
-void system_manager::end_frame() {}
-
 bool system_manager::after_frame() {
     if (active_) objects_.end_frame();
     active_ = running_;
@@ -413,5 +424,5 @@ bool system_manager::after_frame() {
         active_ = 1;
         step_once_ = 0;
     }
-    return true;
+    return poll_channels();
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <list>
+#include <map>
 
 #include "core/random_manager.h"
 #include "core/search_path.h"
@@ -19,6 +20,9 @@
 
 struct lua_State;
 class graphic_render_target;
+class transition;
+struct vycomm_channel;
+class actor_object;
 
 // The seven system render layers, in drawing order.
 enum : int {
@@ -70,6 +74,8 @@ public:
 
     // Render targets, layers and background; the scripts' drawing world.
     bool create_render_world();
+    // The standard transition that shows the world between script ones.
+    bool create_default_transition();
     void set_background_colour(uint32_t colour);
     void set_layer_visible(int position, bool visible);
     int32_t layer_id(int position) const { return layer_ids_[position]; }
@@ -99,6 +105,8 @@ public:
 
     // Frame step.
     int32_t onframe(bool show_overlay);
+    // The transition's part of a frame (run by onframe).
+    void end_frame();
     bool after_frame();
     bool call_callback(int id, int count, const callback_value* values, int32_t& result);
     // Registers the function on top of the main state's stack (popped) in
@@ -113,6 +121,26 @@ public:
     static void trace(int32_t level, const char* origin, const char* format, ...)
         __attribute__((format(__MINGW_PRINTF_FORMAT, 3, 4)));
     static bool init_trace(const wstring& path, bool overwrite);
+
+    // Screen transitions. The type id picks the creator (0 to 8); params is
+    // the stack index of the script's parameters in L (0: none).
+    transition* create_transition(int32_t type, lua_State* L, int params, uint32_t duration);
+    bool start_transition(int32_t type, lua_State* L, int params, uint32_t duration,
+                          actor_object* end_actor = nullptr, int32_t end_event = 0);
+    // Finishes the current transition and starts t (none: the default one).
+    bool set_transition(transition* t, actor_object* end_actor = nullptr, int32_t end_event = 0);
+    void switch_render_target();
+    transition* current_transition() const { return transition_; }
+    int32_t transit_id() const { return transit_id_; }
+    void suspend_transit(bool on) { transit_suspended_ = on ? 1 : 0; }
+
+    // Companion channels, keyed by the peer's process id (0: any peer).
+    // A size of 0 means 1 GiB; sizes below 4096 are raised to it.
+    bool connect(uint32_t peer_id, uint32_t data_size);
+    // Serves one waiting request per channel; false when one failed.
+    bool poll_channels();
+    void close_channels();
+    size_t channel_count() const { return channels_.size(); }
 
     // Script environments. Values cross through the caller's own stack
     // (from: the calling state or coroutine), never another state's.
@@ -148,7 +176,8 @@ private:
         int32_t reference;
     };
 
-    void end_frame();
+    void notify_transition_end();
+    void end_transition();
     void resume_threads();
     void clear_callbacks();
     void notify_thread_end(const script_thread& t);
@@ -171,6 +200,16 @@ private:
     std::list<script_thread> threads_;
     callback_slot callbacks_[callback_count] = {};
     script_breakpoints breakpoints_;
+    std::map<uint32_t, vycomm_channel*> channels_;
+    // The running transition (the default one between script transitions).
+    transition* transition_ = nullptr;
+    transition* default_transition_ = nullptr;
+    actor_object* transit_end_actor_ = nullptr;  // counted reference
+    int32_t transit_end_event_ = 0;
+    int32_t transit_id_ = 0;
+    uint8_t transit_running_ = 0;
+    uint8_t transit_notified_ = 0;
+    uint8_t transit_suspended_ = 0;
     // Outlive restarts: only shut-down closes what scripts left open.
     script_environments environments_;
     uint8_t running_ = 1;

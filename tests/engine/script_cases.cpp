@@ -12,7 +12,8 @@ const char* const show_prelude =
 namespace {
 bool start_up_line(const std::string& line) {
     for (const char* noise : {": system.add_path: ", ": system.set_path(", ": system.add_patch: ",
-                              "information: system: initialize ", "information: system: release "})
+                              "information: system: initialize ", "information: system: release ",
+                              ": system_manager::switch_render_target: "})
         if (line.find(noise) != std::string::npos) return true;
     return false;
 }

@@ -2,17 +2,60 @@
 // targets they draw into, and what reaches the screen.
 #include <gtest/gtest.h>
 
+#include "../core/scratch_dir.h"
 #include "../graphics/device_fixture.h"
+#include "engine/system_log.h"
 #include "engine/system_manager.h"
 #include "graphics/render_layer.h"
+#include "graphics/transition.h"
 
-TEST(SystemRenderWorld, SevenLayersInOrderWorldIntoTargetZeroTheRestOnTheScreen) {
-    HWND window = make_test_window(160, 120);
-    ASSERT_NE(nullptr, window);
+namespace {
+// The engine's own graphic and system manager on one window, set up once
+// as the entry does it.
+class SystemRenderWorld : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        window_ = make_test_window(160, 120);
+        graphic& g = *graphic::instance();
+        ready_ = window_ && g.create() && g.check_format(D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8) &&
+                 g.initialize(window_) && engine_system_manager_object().create_render_world();
+    }
+    static void TearDownTestSuite() {
+        if (window_) DestroyWindow(window_);
+    }
+    void SetUp() override { ASSERT_TRUE(ready_); }
+    void TearDown() override {
+        system_manager& sm = engine_system_manager_object();
+        for (int i = 0; i < system_layer_count; ++i)
+            graphic::instance()->get_layer(sm.layer_id(i))->objects.clear();
+    }
+
+    static inline HWND window_ = nullptr;
+    static inline bool ready_ = false;
+};
+
+std::unique_ptr<graphic_texture, void (*)(graphic_texture*)> solid_texture(uint32_t colour) {
+    graphic& g = *graphic::instance();
+    graphic_texture* t = g.new_texture(true);
+    std::vector<uint8_t> bmp = solid_bmp(16, 16, colour);
+    t->create_from_image(bmp.data(), uint32_t(bmp.size()), D3DFMT_UNKNOWN, D3DPOOL_DEFAULT,
+                         D3DUSAGE_DYNAMIC);
+    return {t, [](graphic_texture* x) { graphic::instance()->delete_object(x); }};
+}
+
+std::unique_ptr<graphic_sprite_object> sprite_of(graphic_texture* t, float x, float y) {
+    auto s = std::make_unique<graphic_sprite_object>(graphic::instance());
+    s->set_texture(t);
+    s->rect = RECT{0, 0, 16, 16};
+    s->position = D3DXVECTOR3(x, y, 0.0f);
+    s->update_bound();
+    return s;
+}
+}  // namespace
+
+TEST_F(SystemRenderWorld, SevenLayersInOrderWorldIntoTargetZeroTheRestOnTheScreen) {
     graphic& g = *graphic::instance();  // the engine's own, as the entry uses it
-    ASSERT_TRUE(g.create() && g.check_format(D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8) && g.initialize(window));
     system_manager& sm = engine_system_manager_object();
-    ASSERT_TRUE(sm.create_render_world());
 
     int position = 0;
     for (graphic_render_layer* layer : g.layers()) {
@@ -55,7 +98,73 @@ TEST(SystemRenderWorld, SevenLayersInOrderWorldIntoTargetZeroTheRestOnTheScreen)
     EXPECT_TRUE(pixels::close_to(0xFF204060, screen.at(65, 65), 8))
         << "the world reaches the screen only through a transition";
     EXPECT_TRUE(pixels::close_to(0xFF0000FF, world.at(65, 65), 8)) << std::hex << world.at(65, 65);
+}
 
-    for (int i = 0; i < system_layer_count; ++i) g.get_layer(sm.layer_id(i))->objects.clear();
-    DestroyWindow(window);
+TEST_F(SystemRenderWorld, TransitionsSwapTheSceneTargetsAndShowTheWorld) {
+    graphic& g = *graphic::instance();
+    system_manager& sm = engine_system_manager_object();
+    scratch_dir dir;
+    ASSERT_TRUE(engine_system_log().open(dir.path(L"system.log").c_str(), true));
+    engine_system_log().set_level(10);
+    auto blue = solid_texture(0xFF0000FF);
+    auto in_world = sprite_of(blue.get(), 60, 60);
+    ASSERT_TRUE(g.attach_render_object(in_world.get(), sm.layer_id(layer_object)));
+    auto world_target = [&] { return g.get_layer(sm.layer_id(layer_object))->target; };
+
+    // The default transition shows the world's target on the screen.
+    ASSERT_TRUE(sm.create_default_transition());
+    graphic_render_target* before = sm.render_target(0);
+    ASSERT_TRUE(sm.set_transition(nullptr));
+    EXPECT_EQ(0, sm.transit_id());
+    transition* fallback = sm.current_transition();
+    ASSERT_NE(nullptr, fallback);
+    EXPECT_NE(before, sm.render_target(0)) << "the scene targets swap";
+    EXPECT_EQ(sm.render_target(0), world_target());
+    EXPECT_EQ(sm.render_target(0), g.get_layer(sm.layer_id(layer_background))->target);
+    ASSERT_TRUE(g.render());
+    pixels screen = read_target(g, g.back_buffer());
+    EXPECT_TRUE(pixels::close_to(0xFF0000FF, screen.at(65, 65), 8)) << std::hex << screen.at(65, 65);
+
+    // A script transition: it runs until its step reports the end, then stays
+    // until the next one replaces it.
+    ASSERT_TRUE(sm.start_transition(4, nullptr, 0, 4));
+    transition* fade = sm.current_transition();
+    EXPECT_NE(fallback, fade);
+    EXPECT_EQ(4, sm.transit_id());
+    EXPECT_EQ(sm.render_target(0), world_target());
+    for (int i = 0; i < 6; ++i) sm.end_frame();
+    EXPECT_EQ(fade, sm.current_transition());
+    EXPECT_EQ(191u, fade->color >> 24) << "stepped four times, then left alone";
+    graphic_render_layer* transit_layer = g.get_layer(sm.layer_id(layer_transit));
+    ASSERT_EQ(1u, transit_layer->objects.size());
+
+    // Suspended, the next transition doesn't step.
+    sm.suspend_transit(true);
+    ASSERT_TRUE(sm.start_transition(3, nullptr, 0, 4));
+    sm.end_frame();
+    EXPECT_EQ(0u, sm.current_transition()->elapsed);
+    sm.suspend_transit(false);
+    sm.end_frame();
+    EXPECT_EQ(1u, sm.current_transition()->elapsed);
+
+    // Unknown types are refused and the running transition stays.
+    transition* running = sm.current_transition();
+    EXPECT_FALSE(sm.start_transition(9, nullptr, 0, 4));
+    EXPECT_FALSE(sm.start_transition(-1, nullptr, 0, 4));
+    EXPECT_EQ(running, sm.current_transition());
+
+    // Ending it brings the default back, alone in the transition layer.
+    ASSERT_TRUE(sm.set_transition(nullptr));
+    EXPECT_EQ(fallback, sm.current_transition());
+    ASSERT_EQ(1u, transit_layer->objects.size());
+    EXPECT_EQ(fallback, transit_layer->objects.front());
+    ASSERT_TRUE(g.render());
+    screen = read_target(g, g.back_buffer());
+    EXPECT_TRUE(pixels::close_to(0xFF0000FF, screen.at(65, 65), 8)) << std::hex << screen.at(65, 65);
+
+    engine_system_log().file().flush();
+    std::string log = read_whole(dir.path(L"system.log"));
+    for (const char* id : {"transit id = 0", "transit id = 4", "transit id = 3"})
+        EXPECT_NE(std::string::npos, log.find(std::string("system_manager::switch_render_target: ") + id)) << id;
+    engine_system_log().close();
 }
