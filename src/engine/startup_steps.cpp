@@ -74,10 +74,10 @@ void start_debugger(const wstring& command) {
 
 void read_network_use(startup_settings& s) {
     s.network_use = static_cast<uint32_t>(ini_int(s.ini_path.c_str(), L"NETWORK", L"USE", 0));
-    // The update client's own settings join here; the patch version names
-    // the version the user sees.
+    s.update_ready = s.update.read_config(s.ini_path.c_str(), s.patch_version.c_str());
+    // The applied patch names the version the user sees.
     wstring version;
-    if (version_text(s.patch_version, version)) s.version = version;
+    if (version_text(s.update.settings.patch_version, version)) s.version = version;
 }
 
 void start_companions(startup_settings& s) {
@@ -99,13 +99,6 @@ bool run_install(startup_settings& s) {
     // dialogs; until then NETWORK INSTALL stays unset so it is still shown
     // once it exists.
     return true;
-}
-
-bool check_update(startup_settings& s) {
-    // The update client is not part of this engine yet: there is never an
-    // update to start.
-    (void)s;
-    return false;
 }
 
 void probe_processor() { cpu_info_check(); }
