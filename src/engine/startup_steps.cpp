@@ -9,6 +9,7 @@
 #include "core/trace.h"
 #include "engine/frame_services.h"
 #include "engine/ini_values.h"
+#include "engine/network_dialog.h"
 #include "engine/startup_settings.h"
 
 namespace {
@@ -95,9 +96,11 @@ bool run_install(startup_settings& s) {
             return false;
         ini_write_text(save, L"SETTINGS", L"INSTALL", L"1");
     }
-    // The network settings dialog joins the first run with the other
-    // dialogs; until then NETWORK INSTALL stays unset so it is still shown
-    // once it exists.
+    // The first run of a game that uses the network asks the user once.
+    if (ini_int(save, L"NETWORK", L"INSTALL", 0) == 0) {
+        if (s.network_use > 0 || !s.update.settings.url.empty()) show_network_dialog(nullptr);
+        ini_write_text(save, L"NETWORK", L"INSTALL", L"1");
+    }
     return true;
 }
 

@@ -274,3 +274,139 @@ TEST(UpdateRun, TheCheckRunsOnlyWhenAllowedAndAnswered) {
         EXPECT_EQ("0101", game.patch_version());
     }
 }
+
+namespace {
+
+struct dialog_search {
+    DWORD process;
+    HWND found;
+};
+
+BOOL CALLBACK find_network_dialog(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<dialog_search*>(data);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    wchar_t cls[64] = {}, text[64] = {};
+    GetClassNameW(window, cls, 64);
+    GetWindowTextW(window, text, 64);
+    if (pid == search->process && IsWindowVisible(window) && std::wstring(cls) == L"#32770" &&
+        std::wstring(text) == L"ネットワーク設定") {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND wait_network_dialog(const engine_process& engine, DWORD timeout_ms) {
+    dialog_search search = {engine.id(), nullptr};
+    wait_until(timeout_ms, [&] {
+        EnumWindows(find_network_dialog, reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr || !engine.running();
+    });
+    return search.found;
+}
+
+// "c" checked, "-" unchecked, "x" disabled, for the controls in order.
+std::string control_states(HWND dialog, std::initializer_list<int> ids) {
+    std::string out;
+    for (int id : ids) {
+        HWND control = GetDlgItem(dialog, id);
+        if (!IsWindowEnabled(control)) out += 'x';
+        else out += SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? 'c' : '-';
+    }
+    return out;
+}
+
+void click(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+std::wstring control_text(HWND dialog, int id) {
+    wchar_t text[256] = {};
+    SendMessageW(GetDlgItem(dialog, id), WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+// Allow, scripts, check at start, no question, no list, proxy, local.
+const std::initializer_list<int> network_checks = {40001, 40002, 40003, 40005, 40004, 40013, 40012};
+
+}  // namespace
+
+TEST(UpdateRun, FirstRunAsksForNetworkSettingsAndChecksAtOnce) {
+    http_test_server server;
+    ASSERT_TRUE(server.running());
+    server.serve("patch.txt", "patch0101.zip\n");
+    installed_game game(server.url());
+    game.write(L"save.ini", "[SETTINGS]\r\nINSTALL=1\r\n");
+    engine_process engine(game.dir(), L"", game.engine());
+    HWND dialog = wait_network_dialog(engine, 20000);
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_EQ(nullptr, GetWindow(dialog, GW_OWNER)) << "no main window yet";
+    EXPECT_EQ("-xxxxxx", control_states(dialog, network_checks));
+    click(dialog, 40001);
+    EXPECT_EQ("c--xx-x", control_states(dialog, network_checks));
+    click(dialog, 40003);
+    click(dialog, 40005);
+    click(dialog, 40004);
+    click(dialog, 40013);
+    EXPECT_EQ("c-cccc-", control_states(dialog, network_checks));
+    SetWindowTextW(GetDlgItem(dialog, 40014), L"proxy.test");
+    SetWindowTextW(GetDlgItem(dialog, 40015), L"8080");
+    click(dialog, 40013);
+    EXPECT_EQ("c-ccc-x", control_states(dialog, network_checks));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, 40014)));
+    click(dialog, IDOK);
+
+    engine_outcome out = engine.wait(30000);
+    ASSERT_FALSE(out.timed_out);
+    EXPECT_EQ(0, out.exit_code);
+    EXPECT_TRUE(out.boxes.empty());
+    EXPECT_TRUE(game.log_has(L"log\\system.log", "game ran"));
+    EXPECT_EQ((std::vector<std::string>{"/patch.txt"}), server.paths()) << "the check runs in the same start";
+    EXPECT_EQ("2", game.ini(L"save.ini", L"NETWORK", L"ALLOW"));
+    EXPECT_EQ("7", game.ini(L"save.ini", L"NETWORK", L"UPDATE"));
+    EXPECT_EQ("0", game.ini(L"save.ini", L"NETWORK", L"PROXY"));
+    EXPECT_EQ("proxy.test", game.ini(L"save.ini", L"NETWORK", L"ADDRESS")) << "kept with the proxy off";
+    EXPECT_EQ("8080", game.ini(L"save.ini", L"NETWORK", L"PORT"));
+    EXPECT_EQ("1", game.ini(L"save.ini", L"NETWORK", L"INSTALL"));
+
+    engine_outcome again = run_installed(game);
+    EXPECT_TRUE(again.boxes.empty()) << "asked only once";
+}
+
+TEST(UpdateRun, NetworkSettingsCancelledAtInstallAndChangedFromTheMenu) {
+    installed_game game("", "[NETWORK]\r\nUSE=1\r\n");
+    game.write(L"save.ini",
+               "[SETTINGS]\r\nINSTALL=1\r\n[NETWORK]\r\nALLOW=3\r\nUPDATE=1\r\nPROXY=1\r\nADDRESS=a.test\r\n"
+               "PORT=81\r\nLOCAL=1\r\n");
+    game.write(L"script\\main.lua", "system.trace(6, 'game ran')\n");
+    engine_process engine(game.dir(), L"", game.engine());
+    HWND dialog = wait_network_dialog(engine, 20000);
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_EQ("ccc--cc", control_states(dialog, network_checks));
+    EXPECT_EQ(L"a.test", control_text(dialog, 40014));
+    EXPECT_EQ(L"81", control_text(dialog, 40015));
+    click(dialog, 40001);
+    EXPECT_EQ("-xxxxxx", control_states(dialog, network_checks));
+    click(dialog, IDCANCEL);
+
+    HWND main = engine.wait_main_window(20000);
+    ASSERT_NE(nullptr, main);
+    PostMessageW(main, WM_COMMAND, 40003, 0);
+    dialog = wait_network_dialog(engine, 20000);
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_EQ(main, GetWindow(dialog, GW_OWNER));
+    EXPECT_EQ("ccc--cc", control_states(dialog, network_checks)) << "the cancel changed nothing";
+    click(dialog, 40002);
+    click(dialog, IDOK);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+
+    engine_outcome out = engine.wait(30000);
+    ASSERT_FALSE(out.timed_out);
+    EXPECT_EQ(0, out.exit_code);
+    EXPECT_TRUE(out.boxes.empty());
+    EXPECT_EQ("2", game.ini(L"save.ini", L"NETWORK", L"ALLOW"));
+    EXPECT_EQ("1", game.ini(L"save.ini", L"NETWORK", L"UPDATE"));
+    EXPECT_EQ("1", game.ini(L"save.ini", L"NETWORK", L"PROXY"));
+    EXPECT_EQ("a.test", game.ini(L"save.ini", L"NETWORK", L"ADDRESS"));
+    EXPECT_EQ("81", game.ini(L"save.ini", L"NETWORK", L"PORT"));
+    EXPECT_EQ("1", game.ini(L"save.ini", L"NETWORK", L"LOCAL"));
+}
