@@ -2,6 +2,7 @@
 
 #include "core/trace.h"
 #include "engine/message_box.h"
+#include "engine/network_dialog.h"
 #include "engine/system_manager.h"
 
 namespace {
@@ -22,6 +23,7 @@ LRESULT on_command(HWND window, WPARAM wparam, LPARAM lparam) {
     UINT id = LOWORD(wparam);
     if (lparam != 0) return 0;  // script controls come with their own routing
     if (id == 3) PostMessageW(window, WM_CLOSE, 0, 0);
+    if (id == 40003) show_network_dialog(window);
     return 0;
 }
 }  // namespace

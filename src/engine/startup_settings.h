@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "core/strings.h"
+#include "updater/update_settings.h"
 
 struct main_window_record;
 
@@ -45,6 +46,10 @@ struct startup_settings {
     bool local = false;
     uint32_t update_flags = 0;
     bool network_read = false;  // written back only when read
+    // The update client; ready when its settings are complete (updater ini
+    // present, work folder usable).
+    updater update;
+    bool update_ready = false;
     wstring trace_path;
     bool overwrite = true;
     int32_t backup_generations = 3;

@@ -9,6 +9,7 @@
 #include "core/trace.h"
 #include "engine/frame_services.h"
 #include "engine/ini_values.h"
+#include "engine/network_dialog.h"
 #include "engine/startup_settings.h"
 
 namespace {
@@ -74,10 +75,10 @@ void start_debugger(const wstring& command) {
 
 void read_network_use(startup_settings& s) {
     s.network_use = static_cast<uint32_t>(ini_int(s.ini_path.c_str(), L"NETWORK", L"USE", 0));
-    // The update client's own settings join here; the patch version names
-    // the version the user sees.
+    s.update_ready = s.update.read_config(s.ini_path.c_str(), s.patch_version.c_str());
+    // The applied patch names the version the user sees.
     wstring version;
-    if (version_text(s.patch_version, version)) s.version = version;
+    if (version_text(s.update.settings.patch_version, version)) s.version = version;
 }
 
 bool run_install(startup_settings& s) {
@@ -88,17 +89,12 @@ bool run_install(startup_settings& s) {
             return false;
         ini_write_text(save, L"SETTINGS", L"INSTALL", L"1");
     }
-    // The network settings dialog joins the first run with the other
-    // dialogs; until then NETWORK INSTALL stays unset so it is still shown
-    // once it exists.
+    // The first run of a game that uses the network asks the user once.
+    if (ini_int(save, L"NETWORK", L"INSTALL", 0) == 0) {
+        if (s.network_use > 0 || !s.update.settings.url.empty()) show_network_dialog(nullptr);
+        ini_write_text(save, L"NETWORK", L"INSTALL", L"1");
+    }
     return true;
-}
-
-bool check_update(startup_settings& s) {
-    // The update client is not part of this engine yet: there is never an
-    // update to start.
-    (void)s;
-    return false;
 }
 
 void probe_processor() { cpu_info_check(); }

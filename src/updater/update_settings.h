@@ -5,7 +5,16 @@
 #ifndef VY_UPDATER_UPDATE_SETTINGS_H
 #define VY_UPDATER_UPDATE_SETTINGS_H
 
+#include <vector>
+
 #include "core/strings.h"
+
+// One archive chosen from the patch list.
+struct patch_entry {
+    wstring version;     // taken from the archive's file name
+    wstring url;         // absolute
+    wstring local_path;  // where updater::get stored it
+};
 
 struct update_settings {
     wstring url;      // base URL; ends in "/" when not empty
@@ -16,6 +25,10 @@ struct update_settings {
     wstring system;   // the updater's own ini, absolute
     wstring version;  // "version.ini", absolute
     wstring patch_version;  // newest applied patch; empty: none
+    // Proxy handed to WinINet; empty: the system's configured access.
+    wstring proxy;
+    bool proxy_bypass_local = false;
+    std::vector<patch_entry> patches;  // chosen by updater::check
 };
 
 class updater {
@@ -33,6 +46,21 @@ public:
     // The archive's file name through the rule above; a match becomes the
     // noted version, anything else leaves it as it was.
     void note_applied_archive(const wchar_t* archive_path, wstring& noted) const;
+
+    // The engine's side (update_client.cpp). Fetches the patch list and
+    // keeps the archives newer than the recorded version, oldest first;
+    // true when there is at least one.
+    bool check();
+    // The file name part of a chosen patch's URL; past the end: the last.
+    wstring patch_name(size_t index) const;
+    // Downloads every chosen patch into the work folder.
+    bool get();
+    // One HTTP download; false unless the server answered 200 and the whole
+    // announced length arrived.
+    bool get_file(const wchar_t* url, const wchar_t* local_path);
+    // Starts VyUpdate with the downloaded archives; true when it started
+    // (the engine then has to end so it can replace files).
+    bool apply(const wchar_t* title);
 
     update_settings settings;
 };

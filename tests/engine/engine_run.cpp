@@ -109,8 +109,9 @@ bool game_folder::log_has(const std::wstring& name, const std::string& text) con
     return false;
 }
 
-engine_process::engine_process(const std::wstring& folder, const std::wstring& arguments) {
-    std::wstring command = L"\"" + engine_program() + L"\"";
+engine_process::engine_process(const std::wstring& folder, const std::wstring& arguments,
+                               const std::wstring& program) {
+    std::wstring command = L"\"" + program + L"\"";
     if (!arguments.empty()) command += L" " + arguments;
     std::vector<wchar_t> line(command.begin(), command.end());
     line.push_back(0);

@@ -46,7 +46,9 @@ public:
 // A running engine; the destructor kills it if it is still running.
 class engine_process {
 public:
-    engine_process(const std::wstring& folder, const std::wstring& arguments);
+    // The program defaults to this build's engine.
+    engine_process(const std::wstring& folder, const std::wstring& arguments,
+                   const std::wstring& program = engine_program());
     ~engine_process();
     engine_process(const engine_process&) = delete;
     engine_process& operator=(const engine_process&) = delete;
