@@ -3,6 +3,7 @@
 #include "core/trace.h"
 #include "engine/message_box.h"
 #include "engine/system_manager.h"
+#include "input/input.h"
 
 namespace {
 main_window_record the_record;
@@ -36,6 +37,7 @@ bool request_exit(int32_t code, bool forced) {
 }
 
 LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    input::on_window_message(window, message, wparam, lparam);
     switch (message) {
     case WM_DESTROY:
         PostQuitMessage(pending_code);

@@ -13,6 +13,7 @@
 #include "graphics/graphic.h"
 #include "graphics/render_layer.h"
 #include "graphics/texture.h"
+#include "input/inputs_library.h"
 #include "world/actor_object.h"
 #include "world/extend_action.h"
 #include "world/sprite_class.h"
@@ -219,6 +220,7 @@ bool system_manager::init_script() {
         TRACE_ERROR("system_manager::intialize", "object_manager::initialize", -1);
         return false;
     }
+    inputs_library_register(lua_);
     if (!system_main()) {
         TRACE_ERROR("system_manager::intialize", "system_main", -1);
         return false;
@@ -257,6 +259,7 @@ void system_manager::release_script() {
     }
     // The threads' hold on their owners goes while the actors are still there.
     for (script_thread& t : threads_) actor_ref_release(t.owner);
+    inputs_.clear_events();
     objects_.actors.clear_all();
     threads_.clear();
     clear_callbacks();
@@ -387,6 +390,7 @@ int32_t system_manager::onframe(bool show_overlay) {
     int32_t result = 0;
     if (active_) {
         ++frame_;
+        inputs_.dispatch_events();
         resume_threads();
         extend_actions_update();
         objects_.update();
