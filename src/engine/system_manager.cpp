@@ -13,6 +13,7 @@
 #include "graphics/graphic.h"
 #include "graphics/render_layer.h"
 #include "graphics/texture.h"
+#include "input/input.h"
 #include "input/inputs_library.h"
 #include "world/actor_object.h"
 #include "world/extend_action.h"
@@ -32,6 +33,10 @@ void report_script_error(const char* label, const script_error_info& info) {
 system_manager::system_manager() {
     set_frame_counter(&frame_);
     set_sprite_image_resolver(resolve_image_file);
+    input_shared().resolve_replay = [](const char* name, wstring& path) {
+        string entry;
+        return search_path_resolve(engine_system_manager_object().paths(), -4, name, path, entry) && entry.empty();
+    };
 }
 
 system_manager::~system_manager() {

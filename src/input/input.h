@@ -40,9 +40,35 @@ struct input_frame {
     bool pressed(uint32_t code) const { return (bits[code >> 5] >> (code & 31)) & 1; }
 };
 
+class file;
+
 class input {
 public:
     using mode = std::vector<uint32_t>;
+
+    // The replay buffer: records the changes of chosen codes frame by frame
+    // and plays them back into the state block.
+    class record_info {
+    public:
+        virtual ~record_info() = default;
+
+        void start(uint32_t input_index, uint32_t mode_number);
+        // A logical code to record (right after start).
+        void add_code(uint32_t code) { codes.push_back(code << 16); }
+        void record(const input_state& state);
+        // False once the recording is over or broken.
+        bool restore(input_state& state);
+        bool save(file& f) const;
+        bool load(file& f);
+
+        uint32_t id1 = 0;  // the input's index
+        uint32_t id2 = 0;  // the binding mode frames belong to
+        input_state snapshot = {};
+        std::vector<uint32_t> codes;
+        std::vector<std::pair<uint32_t, uint32_t>> records;
+        uint32_t read_index = 0;
+        uint32_t frame = 0;
+    };
 
     input() = default;
     virtual ~input() = default;
@@ -81,6 +107,7 @@ public:
     // The bindings of the current mode, or null when it names no mode.
     const mode* current_bindings() const;
 
+    record_info replay;
     int number = 0;  // 1-based
     string window_name;
     HWND window = nullptr;
@@ -94,6 +121,11 @@ public:
         axis_thresholds axes[input_axis_count];
     } joystick;
 };
+
+// A replay file: the picture of the records, then the stored script value
+// (saving needs records; loading gives the value's bytes, at least one).
+bool input_replay_save(const input::record_info& replay, const wchar_t* path, const std::vector<uint8_t>& value);
+bool input_replay_load(input::record_info& replay, const wchar_t* path, std::vector<uint8_t>& value);
 
 // The inputs of the process, in order of their numbers.
 std::vector<input*>& input_list();
@@ -112,6 +144,9 @@ struct input_devices {
     int32_t hwheel = 0, vwheel = 0;            // deltas since the last frame
     int32_t hwheel_notches = 0, vwheel_notches = 0;  // of the current frame
     POINT pointer = {0, 0};  // the pointer position set by the engine (client)
+    // Installed by the engine: the path of a replay file by its name (the
+    // save search path). Without it the name is taken below the base folder.
+    bool (*resolve_replay)(const char* name, wstring& path) = nullptr;
 };
 input_devices& input_shared();
 

@@ -4,6 +4,8 @@
 #include <algorithm>
 
 #include "core/lua_readers.h"
+#include "core/paths.h"
+#include "core/script.h"
 #include "core/system_log.h"
 #include "input/input.h"
 #include "input/input_manager.h"
@@ -301,6 +303,69 @@ int save(lua_State* L) {
     return 0;
 }
 
+bool replay_path(const char* name, wstring& path) {
+    if (auto resolve = input_shared().resolve_replay) return resolve(name, path);
+    wstring wide;
+    if (!string_to_wstring(name, wide)) return false;
+    make_absolute_path(path, wide.c_str());
+    return true;
+}
+
+// record(n, name, value): the recording and the value behind it.
+int record_save(lua_State* L, input* in) {
+    wstring path;
+    std::vector<uint8_t> value;
+    bool ok = !in->replay.records.empty() && replay_path(lua_tostring(L, 2), path) &&
+              script(L).store(value, 3) >= 0 && input_replay_save(in->replay, path.c_str(), value);
+    lua_pushboolean(L, ok);
+    return 1;
+}
+
+// record(n, name): the recording of a file; the value behind it.
+int record_load(lua_State* L, input* in) {
+    wstring path;
+    std::vector<uint8_t> value;
+    if (!replay_path(lua_tostring(L, 2), path) || !input_replay_load(in->replay, path.c_str(), value) ||
+        !script(L).restore(value.data(), value.size()))
+        return no_input(L);
+    return 1;
+}
+
+int record(lua_State* L) {
+    const int32_t index = int_arg(L, 1);
+    input* in = input_arg(L, 1);
+    if (!in) return no_input(L);
+    input::record_info& r = in->replay;
+    const bool same_mode = in->current_mode == static_cast<int32_t>(r.id2);
+    const int kind = lua_type(L, 2);
+    if (kind == LUA_TNONE || kind == LUA_TNIL || (kind == LUA_TBOOLEAN && !lua_toboolean(L, 2))) {
+        if (same_mode) r.record(in->state);
+        lua_pushboolean(L, 1);
+        return 1;
+    }
+    if (kind == LUA_TNUMBER) {
+        r.start(static_cast<uint32_t>(index), lua_to_uint(L, 2));
+        if (lua_istable(L, 3)) {
+            for (int i = 1;; ++i) {
+                lua_rawgeti(L, 3, i);
+                const bool more = lua_type(L, -1) == LUA_TNUMBER;
+                if (more) {
+                    const int32_t code = int_arg(L, -1);
+                    // Only codes of the state block can be recorded.
+                    if (code >= 0 && code < 256) r.add_code(static_cast<uint32_t>(code));
+                }
+                lua_pop(L, 1);
+                if (!more) break;
+            }
+        }
+        lua_pushboolean(L, 1);
+        return 1;
+    }
+    if (kind == LUA_TSTRING) return lua_gettop(L) >= 3 ? record_save(L, in) : record_load(L, in);
+    lua_pushboolean(L, same_mode ? r.restore(in->state) : 1);
+    return 1;
+}
+
 const luaL_Reg functions[] = {
     {"x", axis_value<0>},    {"y", axis_value<1>},       {"z", axis_value<2>},
     {"r", axis_value<3>},    {"u", axis_value<4>},       {"v", axis_value<5>},
@@ -310,7 +375,8 @@ const luaL_Reg functions[] = {
     {"clear", clear},        {"events", events},         {"add_event", add_event},
     {"remove_event", remove_event}, {"mode", mode},      {"set_mode", set_mode},
     {"joystick", joystick},  {"joysticks", joysticks},   {"input", detect},
-    {"config", config},      {"save", save},             {nullptr, nullptr},
+    {"config", config},      {"save", save},             {"record", record},
+    {nullptr, nullptr},
 };
 }  // namespace
 
