@@ -116,6 +116,9 @@ int clear(lua_State* L) {
     return 0;
 }
 
+// An object argument that is given but names no live actor.
+bool unknown_object(lua_State* L) { return !lua_isnoneornil(L, 4) && !to_actor(L, 4); }
+
 input_event event_args(lua_State* L) {
     input_event e;
     e.input = lua_isnoneornil(L, 1) ? -1 : int_arg(L, 1);
@@ -130,6 +133,8 @@ input_event event_args(lua_State* L) {
 int events(lua_State* L) {
     const input_event f = event_args(L);
     lua_newtable(L);
+    // A filter naming a gone object matches nothing rather than everything.
+    if (unknown_object(L)) return 1;
     if (input_manager* m = input_manager::instance()) {
         int n = 0;
         for (const input_event& e : m->find_events(f.input, f.code, f.value, f.object, f.id)) {
@@ -157,6 +162,8 @@ int add_event(lua_State* L) {
 }
 
 int remove_event(lua_State* L) {
+    // Removing the events of a gone object must not remove every event.
+    if (unknown_object(L)) return 0;
     const input_event f = event_args(L);
     if (input_manager* m = input_manager::instance()) m->remove_events(f.input, f.code, f.value, f.object, f.id);
     return 0;

@@ -89,6 +89,10 @@ TEST_F(InputEvents, RemovalByExactRecordOrByAnyField) {
     run("inputs.remove_event(0, 1, 1, target, 7)");
     EXPECT_EQ(3, number("#inputs.events()"));
     EXPECT_EQ(1, number("#inputs.events(nil, nil, nil, nil, 8)"));
+    // An object that names nothing selects nothing (not every record).
+    run("inputs.remove_event(nil, nil, nil, 'nobody')");
+    EXPECT_EQ(3, number("#inputs.events()"));
+    EXPECT_EQ(0, number("#inputs.events(nil, nil, nil, 'nobody')"));
     run("inputs.remove_event(nil, nil, nil, target)");  // every record of the actor
     EXPECT_EQ(1, number("#inputs.events()"));
     EXPECT_EQ(9, number("inputs.events()[1][5]"));

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "input/input_manager.h"
+#include "input/inputs_library.h"
+#include "lauxlib.h"
+#include "lua.h"
 #include "input_fixture.h"
 #include "keyboard_driver.h"
 
@@ -81,8 +84,15 @@ TEST_F(Keyboard, HeldKeyCountsFramesThenReleases) {
     EXPECT_EQ(0, input::code_state(in, 17));  // X is not down
     EXPECT_FLOAT_EQ(1.0f, in->state.axes[0].value);  // Z also drives axis 0
     EXPECT_EQ(3, in->state.axes[0].counter);
-    // The key the player is holding, for binding screens.
+    // The key the player is holding, for binding screens, by its name.
     EXPECT_EQ(make_entry(device_keyboard, 0, 90), input::detect_physical(0xFF00));
+    lua_State* L = luaL_newstate();
+    inputs_library_register(L);
+    ASSERT_EQ(0, luaL_dostring(L, "local c, n, o = inputs.input() return c, n, o"));
+    EXPECT_EQ(0x1000, lua_tonumber(L, 1));
+    EXPECT_STREQ("Z", lua_tostring(L, 2));
+    EXPECT_TRUE(lua_isnil(L, 3));
+    lua_close(L);
     ASSERT_TRUE(press_keys("-90"));
     pump();
     for (int i = 0; i < 2; ++i) {
