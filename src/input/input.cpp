@@ -40,6 +40,8 @@ const input::mode* input::current_bindings() const {
 }
 
 bool input::create_all(HWND main_window, const wchar_t* config_path) {
+    // Inputs are numbered by their place in the list: start it afresh.
+    destroy_all();
     input_devices& d = input_shared();
     d.main_window = main_window;
     d.window_lookup = nullptr;
