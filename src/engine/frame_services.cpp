@@ -1,7 +1,10 @@
 #include "engine/frame_services.h"
 
 #include "core/statistics.h"
+#include "engine/system_manager.h"
 #include "graphics/graphic.h"
+#include "input/input.h"
+#include "input/input_manager.h"
 
 namespace {
 statistics* frame_stats = nullptr;
@@ -27,9 +30,14 @@ bool dialog_message_consumed(MSG&) { return false; }
 
 void frame_begin() {
     if (frame_stats) frame_stats->begin_frame();
+    if (input_manager* inputs = input_manager::instance()) inputs->update();
 }
 
-void frame_check_system_keys() {}
+// Code 13 of the first input restarts the scripts when let go. Code 12
+// switches the screen mode once the main window can toggle it.
+void frame_check_system_keys() {
+    if (input::code_state(input_at(0), 13) < 0) system_manager::instance()->restart_script();
+}
 
 bool frame_render() {
     graphic* g = graphic::instance();

@@ -4,6 +4,7 @@
 #include "engine/message_box.h"
 #include "engine/network_dialog.h"
 #include "engine/system_manager.h"
+#include "input/input.h"
 
 namespace {
 main_window_record the_record;
@@ -38,6 +39,7 @@ bool request_exit(int32_t code, bool forced) {
 }
 
 LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    input::on_window_message(window, message, wparam, lparam);
     switch (message) {
     case WM_DESTROY:
         PostQuitMessage(pending_code);

@@ -7,6 +7,7 @@
 #include "engine/main_window.h"
 #include "engine/startup_settings.h"
 #include "graphics/graphic.h"
+#include "input/input.h"
 
 namespace {
 // Display and back-buffer formats, tried in order.
@@ -76,9 +77,14 @@ void open_sound_device(startup_settings& s) {
     master_volume = s.volume / 100.0;
 }
 
-void open_inputs(startup_settings&) {}
+// A missing "input.ini" gives no inputs; the engine runs without them.
+void open_inputs(startup_settings&) {
+    if (!input::create_all(main_window().window)) TRACE_ERROR("WinMain", "input::create_all", -1);
+}
 
-void release_startup_devices() {}
+void release_startup_devices() {
+    input::destroy_all();
+}
 
 double startup_master_volume_percent() { return master_volume * 100.0; }
 

@@ -15,6 +15,8 @@
 #include "graphics/render_layer.h"
 #include "graphics/texture.h"
 #include "graphics/transition.h"
+#include "input/input.h"
+#include "input/inputs_library.h"
 #include "world/actor_object.h"
 #include "world/extend_action.h"
 #include "world/sprite_class.h"
@@ -34,6 +36,10 @@ system_manager::system_manager() {
     set_frame_counter(&frame_);
     set_sprite_image_resolver(resolve_image_file);
     set_mesh_texture_resolver(resolve_image_file);
+    input_shared().resolve_replay = [](const char* name, wstring& path) {
+        string entry;
+        return search_path_resolve(engine_system_manager_object().paths(), -4, name, path, entry) && entry.empty();
+    };
 }
 
 system_manager::~system_manager() {
@@ -223,6 +229,7 @@ bool system_manager::init_script() {
         TRACE_ERROR("system_manager::intialize", "object_manager::initialize", -1);
         return false;
     }
+    inputs_library_register(lua_);
     if (!system_main()) {
         TRACE_ERROR("system_manager::intialize", "system_main", -1);
         return false;
@@ -263,6 +270,7 @@ void system_manager::release_script() {
     }
     // The threads' hold on their owners goes while the actors are still there.
     for (script_thread& t : threads_) actor_ref_release(t.owner);
+    inputs_.clear_events();
     objects_.actors.clear_all();
     threads_.clear();
     clear_callbacks();
@@ -402,6 +410,7 @@ int32_t system_manager::onframe(bool show_overlay) {
     int32_t result = 0;
     if (active_) {
         ++frame_;
+        inputs_.dispatch_events();
         resume_threads();
         extend_actions_update();
         objects_.update();

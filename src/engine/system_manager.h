@@ -15,6 +15,7 @@
 #include "core/strings.h"
 #include "engine/script_breakpoints.h"
 #include "engine/script_environments.h"
+#include "input/input_manager.h"
 #include "world/action_manager.h"
 #include "world/object_manager.h"
 
@@ -192,6 +193,7 @@ private:
     // Fonts, fields, sound and input take their places here as they come.
     action_manager actions_;
     object_manager objects_;
+    input_manager inputs_;
     random_manager randoms_;
 
     uint64_t frame_ = 0;
