@@ -34,6 +34,7 @@ system_manager::system_manager() {
     set_frame_counter(&frame_);
     set_sprite_image_resolver(resolve_image_file);
     set_mesh_texture_resolver(resolve_image_file);
+    set_transition_image_resolver(resolve_image_file);
 }
 
 system_manager::~system_manager() {
