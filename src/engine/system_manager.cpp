@@ -40,6 +40,7 @@ system_manager::system_manager() {
         string entry;
         return search_path_resolve(engine_system_manager_object().paths(), -4, name, path, entry) && entry.empty();
     };
+    set_transition_image_resolver(resolve_image_file);
 }
 
 system_manager::~system_manager() {

@@ -87,11 +87,13 @@ bool graphic_texture::create_blank(uint32_t width, uint32_t height, D3DFORMAT fo
 
 // The image as a texture of its own size (padded where D3DX pads), with
 // texels of the key colour made transparent (key 0: none).
+// A width and height of D3DX_DEFAULT leave the size to D3DX.
 static bool create_from_image_keyed(graphic* g, const void* data, uint32_t size,
                                     D3DFORMAT format, D3DPOOL pool, uint32_t usage,
-                                    D3DCOLOR key, IDirect3DTexture9** out, D3DXIMAGE_INFO& info) {
+                                    D3DCOLOR key, IDirect3DTexture9** out, D3DXIMAGE_INFO& info,
+                                    UINT width = D3DX_DEFAULT, UINT height = D3DX_DEFAULT) {
     HRESULT hr = D3DXCreateTextureFromFileInMemoryEx(
-        g->device(), data, size, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, usage, format, pool,
+        g->device(), data, size, width, height, D3DX_DEFAULT, usage, format, pool,
         D3DX_FILTER_NONE, D3DX_DEFAULT, key, &info, nullptr, out);
     if (FAILED(hr)) {
         *out = nullptr;
@@ -262,8 +264,11 @@ int32_t graphic_texture::locking(const RECT* rect, uint32_t flags) {
         return lock_none;
     }
     D3DXIMAGE_INFO info{};
+    // The copy has the texture's real size (D3DX would round a size of its
+    // own choosing up to a power of two), or UpdateTexture refuses it.
     if (!create_from_image_keyed(graphic_, dds.data, dds.size, format_,
-                                 D3DPOOL_SYSTEMMEM, 0, 0, &staging_->texture_, info) ||
+                                 D3DPOOL_SYSTEMMEM, 0, 0, &staging_->texture_, info,
+                                 real_width_, real_height_) ||
         !staging_->get_desc()) {
         TRACE_ERROR(label, "graphic_texture::create", -1);
         delete staging_;

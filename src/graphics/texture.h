@@ -7,6 +7,7 @@
 #include <d3dx9.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "graphics/graphic_object.h"
 
@@ -46,6 +47,44 @@ public:
         lock_file_copy = 3,
     };
 
+    // One byte a pixel, rows padded to whole 32-bit words.
+    struct alpha_image {
+        std::vector<uint8_t> pixels;
+        uint32_t width = 0;
+        uint32_t height = 0;
+        uint32_t pitch = 0;
+
+        // A zeroed image; false (and a log line) when memory runs out.
+        bool create(uint32_t width, uint32_t height);
+        uint8_t* row(uint32_t y) { return pixels.data() + size_t(y) * pitch; }
+        const uint8_t* row(uint32_t y) const { return pixels.data() + size_t(y) * pitch; }
+    };
+
+    // GDI drawing on a texture. Formats with alpha are drawn through a
+    // system-memory copy in which transparency is the graphic's colour key.
+    class dc {
+    public:
+        explicit dc(graphic_texture* texture) : texture_(texture) {}
+        ~dc() { release(); }
+        dc(const dc&) = delete;
+        dc& operator=(const dc&) = delete;
+
+        // The device context, or none when it can't be opened.
+        HDC get_dc();
+        // Closes the context and writes what was drawn back to the texture.
+        bool release();
+        HDC handle() const { return dc_; }
+
+    private:
+        bool open_converted(D3DFORMAT surface_format);
+        bool write_back();
+
+        graphic_texture* texture_;
+        IDirect3DSurface9* surface_ = nullptr;
+        HDC dc_ = nullptr;
+        bool converted_ = false;
+    };
+
     explicit graphic_texture(graphic* owner) : graphic_object(owner) {}
     ~graphic_texture() override;
 
@@ -79,6 +118,15 @@ public:
     // A GDI bitmap compatible with dc (none: the screen's) holding the
     // texels; the caller deletes it.
     HBITMAP create_bitmap(HDC dc);
+    // A closed GDI context for this texture (none without memory); the
+    // caller deletes it.
+    dc* create_dc();
+
+    // The image into the alpha channel; the texture read back as an image
+    // of brightness; every texel made opaque.
+    virtual bool set_alpha_image(const alpha_image& image);
+    virtual bool get_alpha_image(alpha_image& image);
+    virtual bool make_opaque();
 
     IDirect3DTexture9* d3d_texture() const { return texture_; }
     IDirect3DSurface9* surface() const { return surface_; }

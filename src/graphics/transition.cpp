@@ -229,7 +229,8 @@ bool fade_transition::create(lua_State* L, int params, uint32_t frames) {
         }
     }
     bool present = L && params != 0 && !lua_isnoneornil(L, params);
-    return read_parameters(L, present ? params : 0, table) && transition::create(L, params, frames);
+    // The duration first: the wipe's timing table depends on it.
+    return transition::create(L, params, frames) && read_parameters(L, present ? params : 0, table);
 }
 
 bool fade_transition::start(graphic_texture* n, graphic_texture* o, int32_t first, int32_t second) {
@@ -384,6 +385,7 @@ transition* transition_create(int32_t type, graphic* owner) {
     case 4: return new (std::nothrow) fade_transition(owner);
     case 5: return new (std::nothrow) scalefade_transition(owner);
     case 6: return new (std::nothrow) crossfade_transition(owner);
+    case 7: return new (std::nothrow) universal_transition(owner);
     case 8: return new (std::nothrow) effect_transition(owner);
     default: return nullptr;
     }

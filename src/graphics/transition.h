@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "graphics/sprite.h"
+#include "graphics/texture.h"
 
 struct lua_State;
 
@@ -156,6 +157,42 @@ protected:
 
     old_scene_sprite old_;
 };
+
+// A wipe: the old scene, drawn over the new one, loses each pixel over
+// "dim" frames at a time set by the mask image's level at that pixel.
+class universal_transition : public crossfade_transition {
+public:
+    explicit universal_transition(graphic* owner) : crossfade_transition(owner) {}
+    ~universal_transition() override;
+    using graphic_sprite_object::create;
+    bool start(graphic_texture* n, graphic_texture* o, int32_t first, int32_t second) override;
+    bool finish() override;
+    bool step() override;
+    bool release(bool keep) override;
+
+protected:
+    bool read_parameters(lua_State* L, int params, bool table) override;
+
+private:
+    bool load_mask(const string& path);
+    void free_textures();
+
+    graphic_texture::alpha_image mask_;
+    graphic_texture::alpha_image work_;
+    bool has_mask_ = false;
+    uint32_t dim_ = 1;
+    bool reverse_ = false;
+    uint32_t interval_[256][2] = {};
+    uint8_t level_[256] = {};
+    graphic_texture* copy_ = nullptr;     // system memory: the old scene's colours
+    graphic_texture* shown_ = nullptr;    // dynamic: what the old-scene sprite shows
+    uint32_t saved_state_ = 0;
+};
+
+// Where a mask image named by a script is found (the engine points it at
+// the graphic search path; by default the name is a file path).
+using transition_image_resolver = bool (*)(const char* name, wstring& path, string& entry);
+void set_transition_image_resolver(transition_image_resolver resolver);
 
 class effect_transition : public transition {
 public:

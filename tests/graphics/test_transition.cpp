@@ -204,3 +204,80 @@ TEST_F(transition_test, CreatorsCoverTheTypeTable) {
     EXPECT_EQ(nullptr, transition_create(-1, &g()));
     EXPECT_EQ(nullptr, transition_create(transition_type_count, &g()));
 }
+
+namespace {
+// A mask file: black (level 0) on the left half, white (255) on the right.
+std::wstring write_mask() {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring path = std::wstring(temp) + L"vy_mask_" + std::to_wstring(GetCurrentProcessId()) + L".bmp";
+    std::vector<uint8_t> bmp = make_bmp(160, 120, [](int x, int) { return x < 80 ? 0xFF000000u : 0xFFFFFFFFu; });
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(h, bmp.data(), DWORD(bmp.size()), &written, nullptr);
+    CloseHandle(h);
+    return path;
+}
+
+std::string lua_string(const std::wstring& path) {
+    std::string out;
+    for (wchar_t c : path) {
+        if (c == L'\\') out += "\\\\";
+        else out += char(c);
+    }
+    return out;
+}
+}  // namespace
+
+TEST_F(transition_test, UniversalWipesTheOldSceneOverTheNew) {
+    layer(second)->flags = 0x3;
+    // Without a mask the old scene fades out evenly over the duration.
+    make(7, "{}", 4);
+    EXPECT_EQ(0u, layer(second)->flags & 0xFFu) << "the old scene's layer state is cleared";
+    ASSERT_EQ(1u, layer(second)->objects.size());
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(t->step());  // t = 2: level 128
+    ASSERT_TRUE(g().render());
+    pixels p = read_target(g(), g().back_buffer());
+    ASSERT_FALSE(p.data.empty());
+    EXPECT_TRUE(pixels::close_to(0xFF7F0080, p.at(80, 60), 6)) << std::hex << p.at(80, 60);
+    EXPECT_TRUE(pixels::close_to(0xFF7F0080, p.at(0, 0), 6)) << std::hex << p.at(0, 0);
+    EXPECT_FALSE(t->step()) << "the fourth step ends it";
+    t->finish();
+    EXPECT_EQ(0x3u, layer(second)->flags & 0xFFu);
+    t->release(false);
+    t.reset();
+    EXPECT_TRUE(layer(second)->objects.empty());
+
+    // With a mask, level 0 goes first, each level over "dim" frames.
+    std::wstring mask = write_mask();
+    for (bool reverse : {false, true}) {
+        SCOPED_TRACE(reverse);
+        std::string params = "{image = '" + lua_string(mask) + "', dim = 1" + (reverse ? ", reverse = true}" : "}");
+        make(7, params.c_str(), 4);
+        t->step();
+        t->step();  // t = 1: level 0 gone, level 255 not yet begun
+        ASSERT_TRUE(g().render());
+        p = read_target(g(), g().back_buffer());
+        uint32_t gone = 0xFFFF0000, kept = 0xFF0000FF;
+        EXPECT_TRUE(pixels::close_to(reverse ? kept : gone, p.at(20, 60), 4)) << std::hex << p.at(20, 60);
+        EXPECT_TRUE(pixels::close_to(reverse ? gone : kept, p.at(140, 60), 4)) << std::hex << p.at(140, 60);
+        t->release(false);
+        t.reset();
+    }
+    // A "dim" past the duration is clamped to it: the even fade again.
+    std::string params = "{image = '" + lua_string(mask) + "', dim = 50}";
+    make(7, params.c_str(), 4);
+    for (int i = 0; i < 3; ++i) t->step();
+    ASSERT_TRUE(g().render());
+    p = read_target(g(), g().back_buffer());
+    EXPECT_TRUE(pixels::close_to(0xFF7F0080, p.at(20, 60), 6)) << std::hex << p.at(20, 60);
+    EXPECT_TRUE(pixels::close_to(0xFF7F0080, p.at(140, 60), 6)) << std::hex << p.at(140, 60);
+    t.reset();
+
+    // A mask that can't be loaded fails the creation.
+    lua_settop(L, 0);
+    luaL_dostring(L, "return {image = 'Z:\\\\nowhere\\\\missing.bmp'}");
+    std::unique_ptr<transition> bad(transition_create(7, &g()));
+    EXPECT_FALSE(bad->create(L, 1, 4));
+    DeleteFileW(mask.c_str());
+}
