@@ -23,6 +23,12 @@ const luaL_Reg system_functions[] = {
     {"exec", system_exec},
     {"fork", system_fork},
     {"callback", system_callback},
+    // Save data and snapshots.
+    {"open_save", system_open_save},
+    {"close_save", system_close_save},
+    {"save_data", system_save_data},
+    {"load_data", system_load_data},
+    {"snapshot", system_snapshot},
     {"is_tool", system_is_tool},
     {"msgloop", system_msgloop},
     {"exit", system_exit},

@@ -70,6 +70,10 @@ bool system_manager::initialize(const wstring& font_face, const wstring& main_sc
     if (!create_render_world()) return false;
     // The transition creators, the default transition and the overlay text
     // join here with the transitions and fonts.
+    if (paths_.builtin[3].second == string("vys")) {
+        TRACE_ERROR("system_manager::initialize", "allow old format save data file", 0);
+        save_.set_allow_old_format(true);
+    }
     if (!init_script()) {
         TRACE_ERROR("system_manager::initialize", "init_script", -1);
         return false;
@@ -264,7 +268,11 @@ void system_manager::release_script() {
     lua_ = nullptr;
 }
 
-void system_manager::release_all() { release_script(); }
+void system_manager::release_all() {
+    release_script();
+    save_.discard();
+    release_snapshots();
+}
 
 void system_manager::clear_callbacks() {
     // The slots name entries of the closing state's registry: a restart

@@ -7,17 +7,20 @@
 
 #include <cstdint>
 #include <list>
+#include <vector>
 
 #include "core/random_manager.h"
 #include "core/search_path.h"
 #include "core/singleton.h"
 #include "core/strings.h"
+#include "engine/save_data.h"
 #include "engine/script_breakpoints.h"
 #include "world/action_manager.h"
 #include "world/object_manager.h"
 
 struct lua_State;
 class graphic_render_target;
+class graphic_texture;
 
 // The seven system render layers, in drawing order.
 enum : int {
@@ -113,6 +116,24 @@ public:
         __attribute__((format(__MINGW_PRINTF_FORMAT, 3, 4)));
     static bool init_trace(const wstring& path, bool overwrite);
 
+    // Save data and snapshots (system_manager_save.cpp).
+    bool open_save_data(const wstring& path, graphic_texture* thumbnail, bool read);
+    bool open_save_with_thumbnail(const wstring& path, int32_t slot, bool read);
+    bool restore_next(lua_State* state);
+    bool close_save();
+    save_data& saves() { return save_; }
+    // Copies the source (none: the screen) into the slot at width x height
+    // (0: the source's size).
+    bool snapshot(int32_t slot, graphic_texture* source, uint32_t width, uint32_t height);
+    bool snapshot_to_file(uint32_t width, uint32_t height, const wstring& path);
+    // Writes the slot's picture as an image file, its format by the path's
+    // extension; false for an empty slot or one past the list.
+    bool save_snapshot(int32_t slot, const wstring& path);
+    // The slot's texture; none for an empty slot or one past the list.
+    graphic_texture* snapshot_at(int32_t slot) const;
+    size_t snapshot_count() const { return snapshots_.size(); }
+    void release_snapshots();
+
     lua_State* lua() const { return lua_; }
     uint64_t frame() const { return frame_; }
     bool running() const { return running_ != 0; }
@@ -159,6 +180,8 @@ private:
     std::list<script_thread> threads_;
     callback_slot callbacks_[callback_count] = {};
     script_breakpoints breakpoints_;
+    save_data save_;
+    std::vector<graphic_texture*> snapshots_;
     uint8_t running_ = 1;
     uint8_t active_ = 1;
     uint8_t step_once_ = 0;
