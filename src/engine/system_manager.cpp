@@ -7,6 +7,7 @@
 #include "core/script.h"
 #include "core/system_log.h"
 #include "core/trace.h"
+#include "engine/math_library.h"
 #include "engine/script_files.h"
 #include "engine/system_library.h"
 #include "engine/system_log.h"
@@ -215,8 +216,11 @@ bool system_manager::init_script() {
     lua_ = s.state();
     register_system_library(lua_);
     lua_pop(lua_, 1);
+    register_math_additions(lua_);
+    register_string_additions(lua_);
+    register_images_library(lua_);
     breakpoints_.attach(lua_);  // the list outlives a restart
-    // The math, string and images additions, fields, the action library,
+    // Fields, the action library,
     // sounds and inputs register here, in that order, as they are built.
     actions_.set_lua(lua_);
     if (!objects_.initialize(lua_)) {
