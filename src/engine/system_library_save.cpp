@@ -14,7 +14,7 @@ const char* type_name(lua_State* L, int index) {
 
 // The image as the thumbnail in snapshot slot 0; the failure's message
 // when it can't be had.
-const char* thumbnail_from_image(lua_State* L, const char* name) {
+const char* thumbnail_from_image(const char* name) {
     system_manager* sm = system_manager::instance();
     wstring path;
     string entry;
@@ -25,7 +25,6 @@ const char* thumbnail_from_image(lua_State* L, const char* name) {
     if (!t || !t->d3d_texture()) return "fail to load image: %s";
     bool ok = sm->snapshot(0, t, 0, 0);
     g->textures().release_entry(it);
-    (void)L;
     return ok ? nullptr : "fail to snapshot: %s";
 }
 
@@ -34,10 +33,6 @@ bool size_arg(lua_State* L, int index, uint32_t& out) {
     int32_t v = system_arg_int(L, index, -1);
     out = static_cast<uint32_t>(v);
     return v >= 0;
-}
-
-bool wide_path(lua_State* L, int index, wstring& out) {
-    return string_to_wstring(lua_tostring(L, index), out);
 }
 }  // namespace
 
@@ -65,7 +60,7 @@ int system_open_save(lua_State* L) {
         break;
     case LUA_TSTRING: {
         const char* image = lua_tostring(L, 2);
-        if (const char* failure = thumbnail_from_image(L, image)) {
+        if (const char* failure = thumbnail_from_image(image)) {
             system_manager::trace(1, label, failure, image);
             lua_pushboolean(L, 0);
             return 1;
@@ -141,7 +136,7 @@ int system_snapshot(lua_State* L) {
         }
     } else if (lua_type(L, 1) == LUA_TSTRING) {
         wstring path;
-        if (!wide_path(L, 1, path)) {
+        if (!string_to_wstring(lua_tostring(L, 1), path)) {
             ok = false;
         } else if (n == 1) {
             ok = sm->snapshot_to_file(0, 0, path);

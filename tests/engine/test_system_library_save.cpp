@@ -45,6 +45,14 @@ TEST(SystemLibrarySave, ValuesSavedInOneRunLoadInTheNext) {
     });
     EXPECT_EQ(first, game.read(L"save\\slot1.vsf"));
     EXPECT_TRUE(game.list(L"save\\~*").empty());
+
+    // Killed in the middle of a write: the previous file is whole.
+    game.write(L"script\\main.lua",
+               "system.open_save('slot1') system.save_data('half')\n"
+               "system.fork(function() while true do coroutine.yield() end end)\n");
+    engine_outcome killed = run_engine(game.dir(), L"", 3000);
+    EXPECT_TRUE(killed.timed_out);
+    EXPECT_EQ(first, game.read(L"save\\slot1.vsf"));
 }
 
 TEST(SystemLibrarySave, ArgumentsCountsAndSnapshotSlots) {
@@ -127,7 +135,7 @@ TEST(SystemLibrarySave, ThumbnailsAndSnapshotsHoldWhatTheScriptDrew) {
         "system.fork(function()\n"
         "  for i = 1, 3 do coroutine.yield() end\n"
         "  show('s1', system.snapshot('shot.bmp'), system.snapshot('shot.PNG'), system.snapshot('shot.gif'),"
-        "    system.snapshot('shot.jpeg'))\n"
+        "    system.snapshot('shot.jpeg'), system.snapshot('shot.Dds'))\n"
         "  show('s2', system.snapshot(2, 80, 60), system.snapshot('half.bmp', 2))\n"
         "  show('s3', system.open_save('thumb', 2), system.save_data('with picture'), system.close_save())\n"
         "  show('s4', system.open_save('thumb', true), system.load_data())\n"
@@ -140,7 +148,7 @@ TEST(SystemLibrarySave, ThumbnailsAndSnapshotsHoldWhatTheScriptDrew) {
     ASSERT_FALSE(out.timed_out);
     EXPECT_EQ(0, out.exit_code) << game.read(L"log\\vytrace.log");
     std::vector<std::string> expected = {
-        "information: s1: true,true,true,true", "information: s2: true,true",
+        "information: s1: true,true,true,true,true", "information: s2: true,true",
         "information: s3: true,true,true", "information: s4: true,with picture",
         "information: s5: true,true,true,true,7", "error: system.open_save: fail to load image: missing",
         "information: s6: false"};
@@ -160,6 +168,7 @@ TEST(SystemLibrarySave, ThumbnailsAndSnapshotsHoldWhatTheScriptDrew) {
     EXPECT_EQ(0, game.read(L"shot.PNG").compare(0, 4, "\x89PNG"));
     EXPECT_EQ(0, game.read(L"shot.gif").compare(0, 2, "BM")) << "unknown extensions get BMP data";
     EXPECT_EQ(0, game.read(L"shot.jpeg").compare(0, 2, "\xFF\xD8"));
+    EXPECT_EQ(0, game.read(L"shot.Dds").compare(0, 4, "DDS "));
 
     // Scaled to half: a box of about 16 x 16.
     picture half = read_bmp(game.read(L"half.bmp"));
