@@ -71,6 +71,7 @@ bool system_manager::initialize(const wstring& font_face, const wstring& main_sc
     if (!create_render_world()) return false;
     // The transition creators, the default transition and the overlay text
     // join here with the transitions and fonts.
+    // Games that keep the old save extension may still have headerless saves.
     if (paths_.builtin[3].second == string("vys")) {
         TRACE_ERROR("system_manager::initialize", "allow old format save data file", 0);
         save_.set_allow_old_format(true);
@@ -220,8 +221,8 @@ bool system_manager::init_script() {
     register_string_additions(lua_);
     register_images_library(lua_);
     breakpoints_.attach(lua_);  // the list outlives a restart
-    // Fields, the action library,
-    // sounds and inputs register here, in that order, as they are built.
+    // Fields, the action library, sounds and inputs register here, in that
+    // order, as they are built.
     actions_.set_lua(lua_);
     if (!objects_.initialize(lua_)) {
         TRACE_ERROR("system_manager::intialize", "object_manager::initialize", -1);
