@@ -26,6 +26,13 @@ int system_exec(lua_State* L);
 int system_fork(lua_State* L);
 int system_callback(lua_State* L);
 
+// Save data and snapshots.
+int system_open_save(lua_State* L);
+int system_close_save(lua_State* L);
+int system_save_data(lua_State* L);
+int system_load_data(lua_State* L);
+int system_snapshot(lua_State* L);
+
 // Exit, counters, logging and the engine's state.
 int system_exit(lua_State* L);
 int system_frame(lua_State* L);

@@ -7,6 +7,7 @@
 #include "core/script.h"
 #include "core/system_log.h"
 #include "core/trace.h"
+#include "engine/math_library.h"
 #include "engine/script_files.h"
 #include "engine/system_library.h"
 #include "engine/system_log.h"
@@ -80,6 +81,11 @@ bool system_manager::initialize(const wstring& font_face, const wstring& main_sc
     if (!create_render_world()) return false;
     if (!create_default_transition()) return false;
     // The overlay text joins here with the fonts.
+    // Games that keep the old save extension may still have headerless saves.
+    if (paths_.builtin[3].second == string("vys")) {
+        TRACE_ERROR("system_manager::initialize", "allow old format save data file", 0);
+        save_.set_allow_old_format(true);
+    }
     if (!init_script()) {
         TRACE_ERROR("system_manager::initialize", "init_script", -1);
         return false;
@@ -222,9 +228,12 @@ bool system_manager::init_script() {
     lua_ = s.state();
     register_system_library(lua_);
     lua_pop(lua_, 1);
+    register_math_additions(lua_);
+    register_string_additions(lua_);
+    register_images_library(lua_);
     breakpoints_.attach(lua_);  // the list outlives a restart
-    // The math, string and images additions, fields, the action library,
-    // sounds and inputs register here, in that order, as they are built.
+    // Fields, the action library, sounds and inputs register here, in that
+    // order, as they are built.
     actions_.set_lua(lua_);
     if (!objects_.initialize(lua_)) {
         TRACE_ERROR("system_manager::intialize", "object_manager::initialize", -1);
@@ -288,6 +297,8 @@ void system_manager::release_all() {
         default_transition_ = nullptr;
     }
     release_script();
+    save_.discard();
+    release_snapshots();
 }
 
 void system_manager::clear_callbacks() {

@@ -8,11 +8,13 @@
 #include <cstdint>
 #include <list>
 #include <map>
+#include <vector>
 
 #include "core/random_manager.h"
 #include "core/search_path.h"
 #include "core/singleton.h"
 #include "core/strings.h"
+#include "engine/save_data.h"
 #include "engine/script_breakpoints.h"
 #include "engine/script_environments.h"
 #include "input/input_manager.h"
@@ -24,6 +26,7 @@ class graphic_render_target;
 class transition;
 struct vycomm_channel;
 class actor_object;
+class graphic_texture;
 
 // The seven system render layers, in drawing order.
 enum : int {
@@ -153,6 +156,23 @@ public:
     bool env_exec_file(const string& name, const char* script_name);
     bool env_exec(const string& name, const char* text);
     bool env_exec(const string& name, const void* bytes, size_t length);
+    // Save data and snapshots (system_manager_save.cpp).
+    bool open_save_data(const wstring& path, graphic_texture* thumbnail, bool read);
+    bool open_save_with_thumbnail(const wstring& path, int32_t slot, bool read);
+    bool restore_next(lua_State* state);
+    bool close_save();
+    save_data& saves() { return save_; }
+    // Copies the source (none: the screen) into the slot at width x height
+    // (0: the source's size).
+    bool snapshot(int32_t slot, graphic_texture* source, uint32_t width, uint32_t height);
+    bool snapshot_to_file(uint32_t width, uint32_t height, const wstring& path);
+    // Writes the slot's picture as an image file, its format by the path's
+    // extension; false for an empty slot or one past the list.
+    bool save_snapshot(int32_t slot, const wstring& path);
+    // The slot's texture; none for an empty slot or one past the list.
+    graphic_texture* snapshot_at(int32_t slot) const;
+    size_t snapshot_count() const { return snapshots_.size(); }
+    void release_snapshots();
 
     lua_State* lua() const { return lua_; }
     uint64_t frame() const { return frame_; }
@@ -214,6 +234,8 @@ private:
     uint8_t transit_suspended_ = 0;
     // Outlive restarts: only shut-down closes what scripts left open.
     script_environments environments_;
+    save_data save_;
+    std::vector<graphic_texture*> snapshots_;
     uint8_t running_ = 1;
     uint8_t active_ = 1;
     uint8_t step_once_ = 0;
