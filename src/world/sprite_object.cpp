@@ -230,7 +230,7 @@ const script_value* sprite_object::frame_extend() const {
     return record ? &record->extend : nullptr;
 }
 
-bool sprite_object::advance() {
+bool sprite_object::advance_rare() {
     if (flags & sprite_not_yet_shown) {
         flags &= ~sprite_not_yet_shown;
         return true;
@@ -247,13 +247,10 @@ bool sprite_object::advance() {
         }
     }
     if (flags & sprite_paused) return true;
-    int32_t any = 0;
-    for (int32_t e : frame_events) any |= e;
-    if (any != 0) {
-        for (int32_t& e : frame_events) e = 0;
-    }
-    ++frame_counter;
-    if (float(frame_counter) < std::trunc(next_change)) return true;
+    return count_frame() || next_frame();
+}
+
+bool sprite_object::next_frame() {
     if (size_t(scene) >= cls->scenes.size()) {
         end_state();
         return false;

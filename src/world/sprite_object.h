@@ -4,6 +4,7 @@
 #ifndef VY_WORLD_SPRITE_OBJECT_H
 #define VY_WORLD_SPRITE_OBJECT_H
 
+#include <cmath>
 #include <cstdint>
 #include <new>
 
@@ -60,8 +61,15 @@ public:
     void set_alpha(float alpha);
     void set_color(uint32_t color);
     const script_value* frame_extend() const;
-    // One animation step; false once the animation has ended.
-    bool advance();
+    // One animation step; false once the animation has ended. Most act
+    // frames only count towards the next frame change: that much is inline
+    // in the sprite pass.
+    bool advance() {
+        if ((flags & (sprite_not_yet_shown | sprite_paused)) || pending_state >= 0 || state < 0 || !cls) {
+            return advance_rare();
+        }
+        return count_frame() || next_frame();
+    }
 
     // What every act frame touches comes first: the actor's step reads
     // the events, its script moves the position, the advance counts.
@@ -90,6 +98,19 @@ public:
     void* owner = nullptr;  // the actor that owns it, none for a bare sprite
 
 private:
+    // Clears the last frame's events and counts an act frame; true while
+    // the frame's time is not up.
+    bool count_frame() {
+        int32_t any = 0;
+        for (int32_t e : frame_events) any |= e;
+        if (any != 0) {
+            for (int32_t& e : frame_events) e = 0;
+        }
+        ++frame_counter;
+        return float(frame_counter) < std::trunc(next_change);
+    }
+    bool advance_rare();
+    bool next_frame();
     const st_sprite_frame* frame_record() const;
     void apply_color();
     void end_state();
