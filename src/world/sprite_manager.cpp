@@ -101,7 +101,8 @@ void sprite_manager::update() {
     for (size_t i = 0; i < list_.size(); ++i) {
         sprite_object* sprite = list_[i];
         if (i + 6 < list_.size() && list_[i + 6]) {
-            // Sprites lie all over the heap: ask for the ones ahead.
+            // Once sprites come and go, the list's order is no longer the
+            // pool's: ask for the ones ahead.
             __builtin_prefetch(list_[i + 6]);
             __builtin_prefetch(list_[i + 6]->frame_events);
         }

@@ -5,13 +5,33 @@
 #include "graphics/graphic.h"
 #include "graphics/texture.h"
 #include "world/live_objects.h"
+#include "world/object_pool.h"
 #include "world/object_container.h"
 #include "world/sprite_class.h"
 #include "world/sprite_manager.h"
 
 namespace {
 constexpr float degree = 0.017453292f;
+
+// Never destroyed: sprites may still be deleted by other objects' static
+// destructors at exit.
+object_pool& sprite_pool() {
+    static object_pool* pool = new object_pool(sizeof(sprite_object));
+    return *pool;
 }
+}  // namespace
+
+void* sprite_object::operator new(size_t size) {
+    void* p = operator new(size, std::nothrow);
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+
+void* sprite_object::operator new(size_t, const std::nothrow_t&) noexcept { return sprite_pool().allocate(); }
+
+void sprite_object::operator delete(void* p) noexcept { sprite_pool().release(p); }
+
+void sprite_object::operator delete(void* p, const std::nothrow_t&) noexcept { sprite_pool().release(p); }
 
 // Sprites are render objects of the graphic, which the engine always has.
 sprite_object::sprite_object(graphic* owner, st_sprite_class* c, int32_t layer)
@@ -210,7 +230,7 @@ const script_value* sprite_object::frame_extend() const {
     return record ? &record->extend : nullptr;
 }
 
-bool sprite_object::advance() {
+bool sprite_object::advance_rare() {
     if (flags & sprite_not_yet_shown) {
         flags &= ~sprite_not_yet_shown;
         return true;
@@ -227,13 +247,10 @@ bool sprite_object::advance() {
         }
     }
     if (flags & sprite_paused) return true;
-    int32_t any = 0;
-    for (int32_t e : frame_events) any |= e;
-    if (any != 0) {
-        for (int32_t& e : frame_events) e = 0;
-    }
-    ++frame_counter;
-    if (float(frame_counter) < std::trunc(next_change)) return true;
+    return count_frame() || next_frame();
+}
+
+bool sprite_object::next_frame() {
     if (size_t(scene) >= cls->scenes.size()) {
         end_state();
         return false;

@@ -4,7 +4,9 @@
 #ifndef VY_WORLD_SPRITE_OBJECT_H
 #define VY_WORLD_SPRITE_OBJECT_H
 
+#include <cmath>
 #include <cstdint>
+#include <new>
 
 #include "core/script_value.h"
 #include "graphics/sprite.h"
@@ -30,13 +32,20 @@ enum : int {
     sprite_event_count = 6,
 };
 
-class sprite_object : public graphic_sprite_object {
+class sprite_object final : public graphic_sprite_object {
 public:
     // Locks the class and joins the render layer of the id. A null owner
     // means the graphic's instance; a null class makes a bare record.
     sprite_object(graphic* owner, st_sprite_class* cls, int32_t layer);
     sprite_object() : sprite_object(nullptr, nullptr, -1) {}
     ~sprite_object() override;
+    // Sprites live in a pool of their own: every act frame advances them
+    // all, and side by side that takes well under half the time it takes
+    // with sprites scattered over the heap.
+    static void* operator new(size_t size);
+    static void* operator new(size_t size, const std::nothrow_t&) noexcept;
+    static void operator delete(void* p) noexcept;
+    static void operator delete(void* p, const std::nothrow_t&) noexcept;
 
     bool render() override;
 
@@ -52,8 +61,15 @@ public:
     void set_alpha(float alpha);
     void set_color(uint32_t color);
     const script_value* frame_extend() const;
-    // One animation step; false once the animation has ended.
-    bool advance();
+    // One animation step; false once the animation has ended. Most act
+    // frames only count towards the next frame change: that much is inline
+    // in the sprite pass.
+    bool advance() {
+        if ((flags & (sprite_not_yet_shown | sprite_paused)) || pending_state >= 0 || state < 0 || !cls) {
+            return advance_rare();
+        }
+        return count_frame() || next_frame();
+    }
 
     // What every act frame touches comes first: the actor's step reads
     // the events, its script moves the position, the advance counts.
@@ -63,6 +79,7 @@ public:
     int32_t pending_state = -1;
     int32_t frame_counter = 0;
     float next_change = 0.0f;
+    int32_t list_index = -1;  // in the sprite manager's list
 
     uint32_t id = 0;
     st_sprite_class* base_class = nullptr;
@@ -79,9 +96,21 @@ public:
     int32_t zorder = 0;
     bool release_when_ended = false;
     void* owner = nullptr;  // the actor that owns it, none for a bare sprite
-    int32_t list_index = -1;  // in the sprite manager's list
 
 private:
+    // Clears the last frame's events and counts an act frame; true while
+    // the frame's time is not up.
+    bool count_frame() {
+        int32_t any = 0;
+        for (int32_t e : frame_events) any |= e;
+        if (any != 0) {
+            for (int32_t& e : frame_events) e = 0;
+        }
+        ++frame_counter;
+        return float(frame_counter) < std::trunc(next_change);
+    }
+    bool advance_rare();
+    bool next_frame();
     const st_sprite_frame* frame_record() const;
     void apply_color();
     void end_state();
