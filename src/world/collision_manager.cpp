@@ -55,6 +55,12 @@ bool collision_manager::set_request(int32_t value) {
 }
 
 void collision_manager::dispose() {
+    // No body may keep pointing at one that goes.
+    for (body_list* list : {&bodies, &sensors, &effects, &reactors}) {
+        for (st_body* b : *list) {
+            if (b->collided && (b->collided->flags & body_flag_release)) b->collided = nullptr;
+        }
+    }
     for (body_list* list : {&bodies, &sensors, &effects, &reactors}) {
         auto released = [](st_body* b) {
             if (!(b->flags & body_flag_release)) return false;
