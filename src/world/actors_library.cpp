@@ -186,20 +186,32 @@ int set_vector(lua_State* L) {
 int angular(lua_State* L) { ACTOR_OR(1); return axis(L, &actor->angular); }
 
 int set_angular(lua_State* L) {
-    if (actor_object* actor = to_actor(L, 1)) actor->angular = arg_float(L, 2);
+    if (actor_object* actor = to_actor(L, 1)) {
+        actor->angular = arg_float(L, 2);
+        if (actor->body) actor->body->spin = actor->angular;
+    }
     return 0;
 }
 
-// Bodies come with the collision world: an actor has none yet.
+// The body turns to the angle in one step.
 int set_rotate_angular(lua_State* L) {
-    if (actor_object* actor = to_actor(L, 1)) actor->angular = 0.0f;
+    actor_object* actor = to_actor(L, 1);
+    if (!actor) return 0;
+    actor->angular = actor->body ? arg_float(L, 2) - actor->body->angle : 0.0f;
+    if (actor->body) actor->body->spin = actor->angular;
     return 0;
 }
 
 int rotate(lua_State* L) {
     ACTOR_OR(1);
-    lua_pushnumber(L, 0);
+    lua_pushnumber(L, actor->body ? actor->body->angle : 0.0f);
     return 1;
+}
+
+int set_rotate(lua_State* L) {
+    actor_object* actor = to_actor(L, 1);
+    if (actor && actor->body) body_set_angle(actor->body, arg_float(L, 2));
+    return 0;
 }
 
 int nothing(lua_State*) { return 0; }
@@ -645,7 +657,7 @@ const luaL_Reg functions[] = {
     {"set_angular", set_angular},
     {"set_rotate_angular", set_rotate_angular},
     {"rotate", rotate},
-    {"set_rotate", nothing},
+    {"set_rotate", set_rotate},
     {"zorder", zorder},
     {"set_zorder", set_zorder},
     {"way", way},
