@@ -10,6 +10,7 @@
 #include "world/actor_manager.h"
 #include "world/actor_object.h"
 #include "world/coaction.h"
+#include "world/collision_ray.h"
 #include "world/extend_action.h"
 #include "world/live_objects.h"
 #include "world/named_objects.h"
@@ -682,6 +683,7 @@ const luaL_Reg functions[] = {
     {"move", move},
     {"move2", move2},
     {"collision", collision},
+    {"intersect", actors_intersect},
     {"collide_info", collide_info},
     {"inside", inside},
     {"act_state", act_state},

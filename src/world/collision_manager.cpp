@@ -81,29 +81,33 @@ void collision_manager::reset() {
     reset_settings();
 }
 
-void collision_manager::prepare_layers(const st_body* body) {
+void collision_manager::prepare_layers(int32_t layer) {
     const void* current = field ? field->current() : nullptr;
     if (!current) return;
     const int32_t count = field->layer_count();
-    if (current != layers_field || body->layer != layers_layer || layers.size() != size_t(count) + 1) {
+    if (current != layers_field || layer != layers_layer || layers.size() != size_t(count) + 1) {
         layers.assign(size_t(count) + 1, st_layer_record{});
         int32_t w = 0, h = 0;
-        const bool known = field->layer_size(body->layer, w, h);
+        const bool known = field->layer_size(layer, w, h);
         for (int32_t n = 0; n < count; ++n) {
             int32_t lw = 0, lh = 0;
             layers[size_t(n) + 1].collides = known && field->layer_size(n, lw, lh) && lw == w && lh == h;
         }
         layers_field = current;
-        layers_layer = body->layer;
+        layers_layer = layer;
     }
     for (st_layer_record& r : layers) r.best = nullptr;
     layers_active = true;
 }
 
-bool collision_manager::layer_passes(const st_body* a, const st_body* b) const {
-    if (!layers_active) return a->layer == b->layer;
-    const size_t n = b->layer >= 0 && size_t(b->layer) + 1 < layers.size() ? size_t(b->layer) + 1 : 0;
-    return layers[n].collides != 0;
+bool collision_manager::layer_passes(int32_t layer, const st_body* b) const {
+    if (!layers_active) return layer == b->layer;
+    return layers[record_of(b)].collides != 0;
+}
+
+size_t collision_manager::record_of(const st_body* b) const {
+    if (!layers_active) return 0;
+    return b->layer >= 0 && size_t(b->layer) + 1 < layers.size() ? size_t(b->layer) + 1 : 0;
 }
 
 uint32_t contact_direction_code(float x, float y) {

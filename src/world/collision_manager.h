@@ -20,10 +20,19 @@ public:
     virtual bool layer_size(int32_t layer, int32_t& width, int32_t& height) const = 0;
 };
 
+// One hit of a ray: where it meets the shape and the surface's normal;
+// inside: the ray starts within the shape (point holds the ray's delta).
+struct st_intersect2d_info {
+    float point[2];
+    float normal[2];
+    uint8_t inside;
+};
+
 struct st_layer_record {
     uint8_t collides = 0;
     st_body* best = nullptr;
     float best_hit = 0;
+    st_intersect2d_info best_info = {};
 };
 
 // What a pass hands to its tests.
@@ -71,8 +80,12 @@ public:
     void reset();
 
     // Layer rules between a mover or sensor and a candidate.
-    void prepare_layers(const st_body* body);
-    bool layer_passes(const st_body* a, const st_body* b) const;
+    void prepare_layers(int32_t layer);
+    void prepare_layers(const st_body* body) { prepare_layers(body->layer); }
+    bool layer_passes(int32_t layer, const st_body* b) const;
+    bool layer_passes(const st_body* a, const st_body* b) const { return layer_passes(a->layer, b); }
+    // The layer record a candidate's best hit is kept in.
+    size_t record_of(const st_body* b) const;
 
     body_list own, bodies, sensors, effects, reactors;
     float gravity[3] = {};
@@ -101,6 +114,8 @@ bool sensor_test(collision_manager* manager, const collision_params& params, st_
                  sensor_callback_base& callback);
 // The sixteen direction codes of a contact normal.
 uint32_t contact_direction_code(float x, float y);
+// Whether a candidate's owner may be sensed (or met by a ray) at a level.
+bool owner_sensed(const st_body* body, int32_t level);
 // Tells the body's owner where the body went.
 void body_owner_moved(st_body* body);
 

@@ -18,6 +18,8 @@ bool owner_senses(const st_body* s, int32_t level) {
     return a->act_level <= level;
 }
 
+}  // namespace
+
 bool owner_sensed(const st_body* b, int32_t level) {
     if (b->owner_kind != owner_actor) return true;
     const actor_object* a = static_cast<const actor_object*>(b->owner);
@@ -25,17 +27,13 @@ bool owner_sensed(const st_body* b, int32_t level) {
     return actor_is_active(a, level);
 }
 
+namespace {
 bool sensor_candidate(const collision_manager* m, const collision_params& params, const st_body* s,
                       const st_body* b) {
     if (!b->shape || b == s || !m->layer_passes(s, b) || !body_matches(s, b)) return false;
     if (!b->owner || b->owner == s->owner) return false;
     if (b->owner == params.field_object && !(s->attr.attr & attr_no_bounce)) return false;
     return owner_sensed(b, params.act_level);
-}
-
-size_t record_of(const collision_manager* m, const st_body* b) {
-    if (!m->layers_active) return 0;
-    return b->layer >= 0 && size_t(b->layer) + 1 < m->layers.size() ? size_t(b->layer) + 1 : 0;
 }
 }  // namespace
 
@@ -61,7 +59,7 @@ bool sensor_test(collision_manager* m, const collision_params& params, st_body* 
                 continue;
             }
             const float distance = hypot2(s->position[0] - b->position[0], s->position[1] - b->position[1]);
-            st_layer_record& r = m->layers_active ? m->layers[record_of(m, b)] : single;
+            st_layer_record& r = m->layers_active ? m->layers[m->record_of(b)] : single;
             const bool better = mode == attr_report_nearest ? distance < r.best_hit : distance > r.best_hit;
             if (!r.best || better) {
                 r.best = b;

@@ -11,18 +11,17 @@
 #include "graphics/trigon.h"
 
 namespace {
+// Plain data, valid from start to exit whatever the order of static
+// destruction: owners that die late still return their records safely.
 struct shape_pool {
-    st_shape* head = nullptr;
-    uint32_t count = 0;
-    uint32_t live = 0;  // handed out and not yet returned
-    // Records still in the pool at process exit go with it.
-    ~shape_pool() { shape_pool_free_all(); }
+    st_shape* head;
+    uint32_t count;
+    uint32_t live;  // handed out and not yet returned
 };
 
-shape_pool& pool() {
-    static shape_pool p;
-    return p;
-}
+shape_pool the_pool = {nullptr, 0, 0};
+
+shape_pool& pool() { return the_pool; }
 
 void debugger_sink(const char* text) { OutputDebugStringA(text); }
 shape_debug_sink debug_sink = debugger_sink;
