@@ -64,6 +64,13 @@ void collision_manager::dispose() {
     for (body_list* list : {&bodies, &sensors, &effects, &reactors}) {
         auto released = [](st_body* b) {
             if (!(b->flags & body_flag_release)) return false;
+            if (b->base && b->shape && b->shape->type == shape_in_pool) {
+                // Its copy is in the pool already: returning it again would
+                // corrupt the pool.
+                shape_debug_print("dispose_objects: check_alloc error: %p\n", b->shape);
+                b->shape = b->base;
+                b->base = nullptr;
+            }
             body_delete(b);
             return true;
         };

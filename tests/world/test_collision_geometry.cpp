@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "core/statistics.h"
 #include "world/collision_counters.h"
 #include "world/collision_manager.h"
 #include "world_fixture.h"
@@ -359,5 +360,47 @@ TEST_F(CollisionSweep, VertexSweepsAgainstOneEdge) {
     ASSERT_TRUE(edge_sweep(5, 0, 0, 4.9f, 0, 5, 10, 0, t));
     EXPECT_NEAR(1.0f - 0.5f / 4.9f, t, 1e-6f);
     EXPECT_FALSE(edge_sweep(5, 0, 0, 4, 0, 5, 10, 0, t));
+}
+}  // namespace
+
+namespace {
+std::vector<std::string> pool_lines;
+void capture_pool(const char* text) { pool_lines.push_back(text); }
+
+TEST_F(CollisionBodies, DisposalRefusesACopyAlreadyInThePool) {
+    collision_manager& m = objects->actors.collision;
+    st_shape* base = shape("{0, 0, 0, 4, 2}");
+    st_body* b = m.add_body(nullptr, m.defaults, base);
+    body_set_angle(b, 90.0f);
+    st_shape* copy = b->shape;
+    st_shape* slot = copy;
+    shape_list_free(slot);  // a fault elsewhere gave it back early
+    const uint32_t pooled = shape_pool_size();
+    set_shape_debug_sink(capture_pool);
+    pool_lines.clear();
+    body_release(b);
+    m.dispose();
+    set_shape_debug_sink(nullptr);
+    char expected[80];
+    std::snprintf(expected, sizeof expected, "dispose_objects: check_alloc error: %p\n", static_cast<void*>(copy));
+    EXPECT_EQ((std::vector<std::string>{expected}), pool_lines);
+    EXPECT_EQ(pooled, shape_pool_size());
+    EXPECT_TRUE(m.bodies.empty());
+}
+
+TEST_F(CollisionBodies, TheTwelveCountersAreMadeOnceForTheStatistics) {
+    statistics stats;
+    collision_counters_init();
+    collision_counters_init();
+    ASSERT_EQ(12u, stats.objects().size());
+    const char* first = static_cast<statistics::counter*>(stats.objects()[0])->name;
+    const char* last = static_cast<statistics::counter*>(stats.objects()[11])->name;
+    EXPECT_STREQ("collision body test counter", first);
+    EXPECT_STREQ("collision polygon-to-circle collide counter", last);
+    const float at[2] = {0, 0};
+    st_shape* a = shape("{2, 0, 0, 1}");
+    shape_overlap(a, at, a, at);
+    EXPECT_EQ(1u, static_cast<statistics::counter*>(stats.objects()[count_circle_circle])->current);
+    collision_counters_detach();
 }
 }  // namespace
