@@ -195,6 +195,12 @@ TEST_F(CollisionBodies, TransformsAlwaysStartFromTheBaseShape) {
     body_set_transform(b, 0.0f, 0, false);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(base->bounds[i], b->shape->bounds[i]);
 
+    // A new shape replaces an untransformed copy of the old one.
+    st_shape* plain = shape("{0, 0, 0, 1, 1}");
+    body_set_shape(b, plain);
+    EXPECT_EQ(plain, b->shape);
+    EXPECT_EQ(nullptr, b->base);
+
     // A new shape takes the stored transform afresh; none leaves no copy.
     body_set_transform(b, 90.0f, 0, false);
     st_shape* other = shape("{0, 0, 0, 2, 1}");
@@ -241,6 +247,8 @@ TEST_F(CollisionOverlap, PairsOfPlacedShapes) {
         {"{2, 0, 0, 2}", {5, 5}, box, {0, 0}, true},  // centre inside
         {"{2, 0, 0, 5}", {0, 0}, "{2, 0, 0, 3}", {8, 0}, true},
         {"{2, 0, 0, 5}", {0, 0}, "{2, 0, 0, 3}", {8.01f, 0}, false},
+        // A repeated corner makes an edge of no length, which has no line.
+        {"{1, {0, 0}, {0, 0}, {10, 0}, {10, 10}}", {0, 0}, "{2, 0, 0, 1}", {2, 8}, false},
         {joint, {0, 0}, "{0, -0.5, -0.5, 0.5, 0.5}", {10, 0}, true},
         {joint, {0, 0}, "{0, -0.5, -0.5, 0.5, 0.5}", {5, 0}, false},
         {"{0, -0.5, -0.5, 0.5, 0.5}", {1, 1}, joint, {0, 0}, true},

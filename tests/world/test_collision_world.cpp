@@ -186,6 +186,22 @@ TEST_F(CollisionMoves, ABodyFallsOntoAFloorAndStays) {
     body_release(floor);
 }
 
+TEST_F(CollisionMoves, ContactsForgetBodiesThatAreGone) {
+    run("actors.class_create{name = 'M', param = {0}, body = {{0, -5, -5, 5, 5}}} "
+        "floor = make('T', 0, 20) m = actors.create{'M', 0, 0, 0, 0, 0, 0, 20}");
+    run("actors.move2(m) id, other = actors.collide_info(m)");
+    EXPECT_EQ("true", text("other == floor"));
+    run("actors.set_position(m, 0, 15, 0)");
+    EXPECT_EQ(-1, body_find_overlap(&world(), actor("m")->body));
+    run("actors.kill(floor)");
+    frame();
+    frame();
+    run("id, other = actors.collide_info(m)");
+    EXPECT_EQ("nil", text("other"));
+    EXPECT_EQ(nullptr, actor("m")->body->collided);
+    EXPECT_EQ(0, body_find_overlap(&world(), actor("m")->body));
+}
+
 TEST_F(CollisionMoves, LeftoverMotionIsCarriedAtMostFourUnits) {
     st_shape* floor_shape = shape_alloc();
     floor_shape->type = shape_box;
@@ -290,5 +306,46 @@ TEST_F(CollisionMoves, FieldEffectsAddToTheMove) {
     EXPECT_EQ(101.0f, n->position[0]);
     EXPECT_EQ(1u, *collision_counters[count_effect_collide] - applied);
     body_release(e);
+}
+}  // namespace
+
+namespace {
+// Three field layers: 0 and 1 of one size, 2 smaller.
+class three_layers : public i_collision_field {
+public:
+    const void* current() const override { return this; }
+    int32_t layer_count() const override { return 3; }
+    bool layer_size(int32_t layer, int32_t& width, int32_t& height) const override {
+        if (layer < 0 || layer > 2) return false;
+        width = height = layer == 2 ? 50 : 100;
+        return true;
+    }
+};
+
+TEST_F(CollisionSensors, LayersOfTheSameSizeMeetWhenAsked) {
+    three_layers field;
+    world().field = &field;
+    run("sensing('A', 0x800000) sensing('N', 0x10800000) sensing('P', 0) "
+        "make('A', 0, 0, 0) make('N', 100, 0, 0) make('P', 200, 0, 0) "
+        "make('T', 2, 0, 0) make('T', 2, 0, 1) make('T', 2, 0, 2) "
+        "make('T', 102, 0, 0) make('T', 104, 0, 0) make('T', 103, 0, 1) make('T', 101, 0, 2) "
+        "make('T', 202, 0, 1)");
+    EXPECT_EQ(0, frame());
+    // Each layer record keeps its own nearest.
+    EXPECT_EQ("T2:7:nil T2:7:nil T102:7:nil T103:7:nil", events());
+
+    // A mover that crosses layers is stopped by a wall on a layer of its
+    // size; one that does not cross passes.
+    run("actors.class_create{name = 'W', param = {0}, body = {{0, -5, -50, 5, 50}}} "
+        "actors.class_create{name = 'M', param = {0}, body = {{0, -5, -5, 5, 5}, attr = 0x800000}} "
+        "actors.class_create{name = 'L', param = {0}, body = {{0, -5, -5, 5, 5}}} "
+        "make('W', 312, 0, 1) make('W', 312, 100, 1) "
+        "m = actors.create{'M', 300, 0, 0, 0, 0, 5, 0} l = actors.create{'L', 300, 100, 0, 0, 0, 5, 0} "
+        "ok, mcode = actors.move(m) ok, lcode = actors.move(l)");
+    EXPECT_EQ(2, number("mcode"));
+    EXPECT_EQ(300, number("actors.x(m)"));
+    EXPECT_EQ(0, number("lcode"));
+    EXPECT_EQ(305, number("actors.x(l)"));
+    world().field = nullptr;
 }
 }  // namespace
