@@ -196,14 +196,17 @@ void push_movables(collision_manager* m, st_body* a, const float p[2], const flo
         const float f = t * (1.0f - c.time) + 0.5f / (t * len);
         const float along = dot(D[0] * f, D[1] * f, c.normal.ux, c.normal.uy);
         const float saved[6] = {b->vector[0], b->vector[1], b->carry[0], b->carry[1], b->force[0], b->force[1]};
-        // The normal points from b towards a: b goes the other way.
+        // Along the normal (from b towards a) the push is negative: b goes
+        // away from a.
         b->vector[0] = c.normal.ux * along;
         b->vector[1] = c.normal.uy * along;
         b->carry[0] = b->carry[1] = 0.0f;
         b->force[0] = b->force[1] = 0.0f;
         const bool layers = m->layers_active;
         body_move(m, b, a);
-        m->layers_active = layers;
+        // b's move set the layer rules up for itself.
+        m->layers_active = false;
+        if (layers) m->prepare_layers(a);
         b->vector[0] = saved[0];
         b->vector[1] = saved[1];
         b->carry[0] = saved[2];
