@@ -39,7 +39,8 @@ bool sensor_candidate(const collision_manager* m, const collision_params& params
 
 bool sensor_test(collision_manager* m, const collision_params& params, st_body* s, sensor_callback_base& callback) {
     m->layers_active = false;
-    if (s->attr.attr & (attr_cross_layers | attr_no_friction)) m->prepare_layers(s);
+    const bool table = (s->attr.attr & (attr_cross_layers | attr_no_friction)) != 0;
+    if (table) m->prepare_layers(s);
     const uint32_t mode = s->attr.attr & attr_report_mask;
     const bool keep_best = mode == attr_report_nearest || mode == attr_report_farthest;
     // One record when no layer table is active.
@@ -56,6 +57,10 @@ bool sensor_test(collision_manager* m, const collision_params& params, st_body* 
             if (!keep_best) {
                 callback.report(s, b, 0.0f);
                 reported = true;
+                // The report may have moved bodies, which set the layer
+                // rules up for themselves.
+                m->layers_active = false;
+                if (table) m->prepare_layers(s);
                 continue;
             }
             const float distance = hypot2(s->position[0] - b->position[0], s->position[1] - b->position[1]);

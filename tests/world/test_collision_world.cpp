@@ -346,6 +346,15 @@ TEST_F(CollisionSensors, LayersOfTheSameSizeMeetWhenAsked) {
     EXPECT_EQ(300, number("actors.x(m)"));
     EXPECT_EQ(0, number("lcode"));
     EXPECT_EQ(305, number("actors.x(l)"));
+
+    // A collide action that moves a body leaves the sensor's layer rules.
+    run("actors.class_create{name = 'X', param = {0}, sensor = {{0, -5, -5, 5, 5}, attr = 0x800000}, "
+        "  action = {collide = function(self, other) events[#events + 1] = names[other] actors.move(mover) end}} "
+        "mover = actors.create{'L', 500, 500, 0, 0, 0, 1, 0} make('X', 400, 0, 0) "
+        "make('T', 401, 0, 0) make('T', 402, 0, 1)");
+    events();
+    EXPECT_EQ(0, frame());
+    EXPECT_EQ("T2:7:nil T2:7:nil T102:7:nil T103:7:nil T401 T402", events());
     world().field = nullptr;
 }
 }  // namespace
