@@ -27,4 +27,8 @@ void st_actor_class::release(lua_State* L) {
     unlock_sprite_class();
     for (action_definition& d : actions) action_definition_release(d, L);
     script_value_release(extend, L);
+    shapes.clear();
+    body_shape = nullptr;
+    for (st_shape*& shape : sensor_shapes) shape = nullptr;
+    shape_list_release(owned_shapes);
 }

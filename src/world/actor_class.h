@@ -7,6 +7,7 @@
 
 #include "core/strings.h"
 #include "world/action_slot.h"
+#include "world/collision_body.h"
 
 enum : uint32_t {
     class_named = 0x80000000,
@@ -46,15 +47,20 @@ public:
     float sprite_offset[3] = {};
     float speed[3][2] = {};  // normal, minimum, maximum (x, y)
     float rect[4] = {};      // left, top, right, bottom
-    // Collision shapes and sound classes arrive with their subsystems; the
-    // lists keep the places the table gave them.
-    std::vector<void*> shapes;
-    uint32_t body_index = 0;
-    void* body_shape = nullptr;
+    // The numbered shapes of the table's "shape" list; every shape the
+    // class made (those, body and sensor shapes, rotated copies) is in
+    // owned_shapes and goes back to the pool with the class.
+    std::vector<st_shape*> shapes;
+    shape_list owned_shapes;
+    uint32_t body_index = 0;  // 1-based shape set of the sprite frame, 0: fixed
+    st_shape* body_shape = nullptr;
     bool has_body = false;
     uint32_t sensor_index = 0;
-    void* sensor_shapes[8] = {};
+    st_shape* sensor_shapes[8] = {};
     bool has_sensor = false;
+    st_body_attr body_attr = {};
+    st_body_attr sensor_attr = {};
+    // Sound classes arrive with their subsystem; the list keeps the places.
     std::vector<void*> sounds;
     int32_t start_event = 0;
     int32_t dead_event = 0;

@@ -58,7 +58,7 @@ void read_actions(lua_State* L, int def, st_actor_class* cls) {
 void read_body(lua_State* L, int def, st_actor_class* cls, const shape_frame& frame) {
     if (!lua_get_field_table(L, def, "body", true, "invalid body")) return;
     const int b = lua_gettop(L);
-    // Body attributes are read with the collision world's bodies.
+    if (!load_body_attribute(L, b, cls->body_attr, false)) throw "invalid body.attribute";
     lua_get_field_uint(L, b, "index", cls->body_index, true, "invalid body.index");
     if (cls->body_index >= 4) throw "invalid body.index";
     if (cls->body_index == 0) {
@@ -71,7 +71,7 @@ void read_body(lua_State* L, int def, st_actor_class* cls, const shape_frame& fr
             if (n < 0 || size_t(n) >= cls->shapes.size()) throw "invalid shape id for body[i]";
             cls->body_shape = cls->shapes[size_t(n)];
         } else if (lua_istable(L, -1)) {
-            if (!load_shape(L, -1, frame, cls->body_shape)) throw "invalid body[i]";
+            if (!load_shape(L, -1, frame, cls->body_shape, cls->owned_shapes)) throw "invalid body[i]";
         } else {
             throw "no body[i]";
         }
@@ -84,10 +84,12 @@ void read_body(lua_State* L, int def, st_actor_class* cls, const shape_frame& fr
 void read_sensor(lua_State* L, int def, st_actor_class* cls, const shape_frame& frame) {
     if (!lua_get_field_table(L, def, "sensor", true, "invalid sensor")) return;
     const int s = lua_gettop(L);
+    if (!load_body_attribute(L, s, cls->sensor_attr, false)) throw "invalid sensor.attribute";
     lua_get_field_uint(L, s, "index", cls->sensor_index, true, "invalid sensor.index");
     if (cls->sensor_index >= 4) throw "invalid sensor.index";
     if (cls->sensor_index == 0 &&
-        !load_way_shapes(L, s, frame, -1, cls->shapes.data(), int32_t(cls->shapes.size()), cls->sensor_shapes)) {
+        !load_way_shapes(L, s, frame, -1, cls->shapes.data(), int32_t(cls->shapes.size()), cls->sensor_shapes,
+                         cls->owned_shapes)) {
         throw "invalid sensor";
     }
     cls->has_sensor = true;
@@ -207,8 +209,9 @@ int actor_class_create(lua_State* L) {
                     lua_pop(L, 1);
                     break;
                 }
-                void* shape = nullptr;
-                if (!load_shape(L, -1, frame, shape)) throw "invalid shape[i]";
+                st_shape* shape = nullptr;
+                if (!lua_istable(L, -1)) throw "invalid shape[i]";
+                if (!load_shape(L, -1, frame, shape, cls->owned_shapes)) throw "invalid shape[i]";
                 cls->shapes.push_back(shape);
                 lua_pop(L, 1);
             }
@@ -228,6 +231,8 @@ int actor_class_create(lua_State* L) {
             cls->rect[1] = -cy;
             cls->rect[2] = float(sprite_class->cx) - cx;
             cls->rect[3] = float(sprite_class->cy) - cy;
+        } else if (cls->rect[0] == cls->rect[2] && cls->body_shape) {
+            for (int i = 0; i < 4; ++i) cls->rect[i] = cls->body_shape->bounds[i];
         }
         // Named classes are in the class map since their allocation.
         lua_settop(L, def);

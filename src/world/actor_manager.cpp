@@ -10,6 +10,7 @@
 #include "world/actor_class.h"
 #include "world/actor_object.h"
 #include "world/coaction.h"
+#include "world/collision_counters.h"
 #include "world/live_objects.h"
 #include "world/object_container.h"
 #include "world/sprite_class.h"
@@ -44,10 +45,14 @@ actor_manager::actor_manager() {
     unnamed_ = &named_[""];
 }
 
-actor_manager::~actor_manager() { clear_all(); }
+actor_manager::~actor_manager() {
+    clear_all();
+    shape_pool_free_all();
+}
 
 bool actor_manager::intialize(lua_State* L) {
     if (L) actors_library_register(L);
+    collision_counters_init();
     act_level = 255;
     act_mode = 0;
     in_pass = false;
@@ -226,6 +231,7 @@ actor_object* actor_manager::create_object(const char* name, st_actor_class* cls
     }
     actor->act_mode = 0;
     actor->act_level = static_cast<int32_t>(cls->flags & class_level_mask);
+    if (!actor->make_bodies()) return discard("failed in initialization of actor");
     action_manager* am = action_manager::instance();
     for (uint32_t i = 0; i < slot_count; ++i) {
         action_slot_release(actor->slots[i], am->lua());
@@ -283,6 +289,9 @@ bool actor_manager::step(actor_object* actor, int32_t level, int32_t mode) {
             }
         }
     }
+    if (actor->body || actor->sensor) {
+        actor->follow_frame_shapes(actor->sprite ? actor->sprite : (actor->parent ? actor->parent->sprite : nullptr));
+    }
     const int32_t m = actor->act_mode ? actor->act_mode : mode;
     if (m < 0 || m > 3) return true;
     action_slot* slot = &actor->slots[slot_mode + m];
@@ -325,6 +334,8 @@ bool actor_manager::update_late() {
         }
         if (!step(act_list[i], act_level, act_mode)) return false;
     }
+    collision.test_sensors();
+    collision.dispose();
     return true;
 }
 
@@ -468,6 +479,7 @@ void actor_manager::clear_all() {
     for (auto& pair : named_) script_value_release(pair.second.stored, L);
     named_.clear();
     unnamed_ = &named_[""];
+    collision.reset();
     releasing = false;
 }
 

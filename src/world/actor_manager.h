@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/singleton.h"
+#include "world/collision_manager.h"
 #include "world/named_objects.h"
 #include "world/script_link.h"
 
@@ -67,6 +68,7 @@ public:
     int32_t act_mode = 0;
     bool in_pass = false;
     bool releasing = false;
+    collision_manager collision;
 
     // Something that the end of the frame must look at happened (a kill, a
     // run-state change, a class taken out of use). Without it the end of the

@@ -5,9 +5,11 @@
 #include "world/action_manager.h"
 #include "world/actor_class.h"
 #include "world/actor_manager.h"
+#include "world/collision_manager.h"
 #include "world/extend_action.h"
 #include "world/live_objects.h"
 #include "world/object_container.h"
+#include "world/sprite_class.h"
 #include "world/sprite_object.h"
 
 namespace {
@@ -45,6 +47,15 @@ void actor_object::release() {
     for (action_slot& slot : slots) action_slot_release(slot, L);
     delete sprite;
     sprite = nullptr;
+    // A lent body is the lender's; our own ones go at the next disposal.
+    if (flags & actor_body_lent) {
+        flags &= ~actor_body_lent;
+    } else {
+        body_release(body);
+    }
+    body = nullptr;
+    body_release(sensor);
+    sensor = nullptr;
     script_value_release(extend, L);
     if (parent) {
         if (!manager_releasing()) --parent->child_count;
@@ -63,8 +74,26 @@ void actor_object::release() {
     id = 0;
 }
 
+namespace {
+void enable_body(st_body* body, bool on) {
+    if (!body || (body->flags & body_flag_release)) return;
+    body->flags = uint8_t(on ? (body->flags | body_flag_enabled) : (body->flags & ~body_flag_enabled));
+}
+
+void place_body(st_body* body, const float position[3]) {
+    if (!body) return;
+    body->position[0] = position[0];
+    body->position[1] = position[1];
+    body->layer = int32_t(position[2]);
+}
+}  // namespace
+
 bool actor_object::set_run_state(uint32_t state) {
     flags = (flags & ~actor_run_mask) | (state & actor_run_mask);
+    if (state == run_running || state == run_waiting || state == run_frozen) {
+        enable_body(body, state == run_running);
+        enable_body(sensor, state == run_running);
+    }
     if (state != run_running) {
         if (actor_manager* manager = actor_manager::instance()) manager->note_change();
     }
@@ -101,19 +130,94 @@ void actor_object::set_position(float x, float y, float z) {
         sprite->y = y + sprite_offset[1];
         sprite->z = z + sprite_offset[2];
     }
+    place_body(body, position);
+    place_body(sensor, position);
 }
 
 void actor_object::set_vector(float x, float y, float z) {
     vector[0] = x;
     vector[1] = y;
     vector[2] = z;
+    if (body) {
+        body->vector[0] = x;
+        body->vector[1] = y;
+    }
 }
 
 bool actor_object::set_way(int32_t w) {
     if (w < 0 || w > 7) return false;
     way = w;
     if (sprite) sprite->set_way(w);
+    if (sensor && cls && cls->sensor_index == 0) body_set_shape(sensor, cls->sensor_shapes[w]);
     return true;
+}
+
+bool actor_object::make_bodies() {
+    collision_manager* m = collision_manager::instance();
+    if (!m || !cls) return true;
+    if (cls->has_body) {
+        st_shape* shape = cls->body_index == 0 ? cls->body_shape : nullptr;
+        body = (cls->flags & class_no_body_move) ? m->add_reactor(this, cls->body_attr, shape)
+                                                 : m->add_body(this, cls->body_attr, shape);
+        if (!body) return false;
+        body->owner_kind = owner_actor;
+        body->vector[0] = vector[0];
+        body->vector[1] = vector[1];
+    }
+    if (cls->has_sensor) {
+        sensor = m->add_sensor(this, cls->sensor_attr, cls->sensor_index == 0 ? cls->sensor_shapes[way] : nullptr);
+        if (!sensor) return false;
+        sensor->owner_kind = owner_actor;
+    }
+    place_body(body, position);
+    place_body(sensor, position);
+    const bool running = (flags & actor_run_mask) == run_running;
+    enable_body(body, running);
+    enable_body(sensor, running);
+    follow_frame_shapes(sprite);
+    return true;
+}
+
+void actor_object::follow_frame_shapes(const sprite_object* source) {
+    const st_sprite_class* sc = source ? source->cls : nullptr;
+    if (!sc || !cls || source->frame < 0 || size_t(source->frame) >= sc->frames.size()) return;
+    const st_sprite_frame* frame = &sc->frames[size_t(source->frame)];
+    const int32_t w = source->way & 7;
+    if (body && cls->body_index && !(flags & actor_body_lent)) {
+        body_set_shape(body, frame->shapes[cls->body_index - 1][w]);
+    }
+    if (sensor && cls->sensor_index) body_set_shape(sensor, frame->shapes[cls->sensor_index - 1][w]);
+}
+
+void actor_object::apply_body_position(st_body* moved) {
+    position[0] = moved->position[0];
+    position[1] = moved->position[1];
+    position[2] = float(moved->layer);
+    if (sprite) {
+        sprite->x = position[0] + sprite_offset[0];
+        sprite->y = position[1] + sprite_offset[1];
+        sprite->z = position[2] + sprite_offset[2];
+    }
+    if (moved != body) place_body(body, position);
+    if (moved != sensor) place_body(sensor, position);
+}
+
+int32_t actor_object::move() {
+    collision_manager* m = collision_manager::instance();
+    if (!m || !body || (cls && (cls->flags & class_no_body_move))) {
+        set_position(position[0], position[1], position[2]);
+        return 0;
+    }
+    return m->move_body(body);
+}
+
+uint32_t actor_object::move2() {
+    collision_manager* m = collision_manager::instance();
+    if (!m || !body || (cls && (cls->flags & class_no_body_move))) {
+        set_position(position[0], position[1], position[2]);
+        return 0;
+    }
+    return body_move(m, body, nullptr);
 }
 
 void actor_object::set_sleep(bool asleep) {

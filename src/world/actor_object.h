@@ -58,11 +58,26 @@ public:
     // The sprite's paused bit follows the actor's activity.
     void update_visibility();
 
+    // Collision bodies: made from the class (false when one could not be
+    // made), kept at the actor's place, and followed back after a move.
+    bool make_bodies();
+    void apply_body_position(st_body* moved);
+    // Bodies whose class names a shape set take that set's shape of the
+    // sprite's current frame and way.
+    void follow_frame_shapes(const sprite_object* frame_source);
+    // The sliding move (-1 blocked or nothing moved) and the physical move
+    // (contact flags); without a body, or for a class that moves by
+    // itself, the position is refreshed and 0 answered.
+    int32_t move();
+    uint32_t move2();
+
     // What every step reads comes first, so a step touches few cache lines.
     uint32_t flags = 0;
     st_actor_class* cls;
     sprite_object* sprite = nullptr;
     actor_object* parent = nullptr;  // counted reference
+    st_body* body = nullptr;
+    st_body* sensor = nullptr;
     int32_t act_mode = 0;
     int32_t act_level = 0;
     uint32_t id = 0;

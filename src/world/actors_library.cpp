@@ -10,6 +10,7 @@
 #include "world/actor_manager.h"
 #include "world/actor_object.h"
 #include "world/coaction.h"
+#include "world/collision_ray.h"
 #include "world/extend_action.h"
 #include "world/live_objects.h"
 #include "world/named_objects.h"
@@ -186,20 +187,32 @@ int set_vector(lua_State* L) {
 int angular(lua_State* L) { ACTOR_OR(1); return axis(L, &actor->angular); }
 
 int set_angular(lua_State* L) {
-    if (actor_object* actor = to_actor(L, 1)) actor->angular = arg_float(L, 2);
+    if (actor_object* actor = to_actor(L, 1)) {
+        actor->angular = arg_float(L, 2);
+        if (actor->body) actor->body->spin = actor->angular;
+    }
     return 0;
 }
 
-// Bodies come with the collision world: an actor has none yet.
+// The body turns to the angle in one step.
 int set_rotate_angular(lua_State* L) {
-    if (actor_object* actor = to_actor(L, 1)) actor->angular = 0.0f;
+    actor_object* actor = to_actor(L, 1);
+    if (!actor) return 0;
+    actor->angular = actor->body ? arg_float(L, 2) - actor->body->angle : 0.0f;
+    if (actor->body) actor->body->spin = actor->angular;
     return 0;
 }
 
 int rotate(lua_State* L) {
     ACTOR_OR(1);
-    lua_pushnumber(L, 0);
+    lua_pushnumber(L, actor->body ? actor->body->angle : 0.0f);
     return 1;
+}
+
+int set_rotate(lua_State* L) {
+    actor_object* actor = to_actor(L, 1);
+    if (actor && actor->body) body_set_angle(actor->body, arg_float(L, 2));
+    return 0;
 }
 
 int nothing(lua_State*) { return 0; }
@@ -351,21 +364,57 @@ int play(lua_State* L) {
 
 int body_attr(lua_State* L) {
     ACTOR_OR(1);
-    lua_pushnumber(L, 0);
+    const uint32_t mask = lua_isnoneornil(L, 2) ? 0xFFFFFFFFu : lua_to_uint(L, 2);
+    lua_pushnumber(L, actor->body ? (actor->body->attr.attr & mask) : 0);
     return 1;
+}
+
+int set_body_attr(lua_State* L) {
+    actor_object* actor = to_actor(L, 1);
+    if (!actor || !actor->body) return 0;
+    const uint32_t bits = lua_to_uint(L, 2);
+    uint32_t& attr = actor->body->attr.attr;
+    attr = lua_toboolean(L, 3) ? (attr | bits) : (attr & ~bits);
+    return 0;
 }
 
 int shape(lua_State* L) { return nils(L, 1); }
 
 int move(lua_State* L) {
     ACTOR_OR(2);
-    actor->set_position(actor->position[0], actor->position[1], actor->position[2]);
-    lua_pushboolean(L, 1);
-    lua_pushnumber(L, 0);
+    const int32_t code = actor->move();
+    lua_pushboolean(L, code != -1);
+    lua_pushnumber(L, code);
     return 2;
 }
 
-int collide_info(lua_State* L) { return nils(L, 2); }
+int move2(lua_State* L) {
+    ACTOR_OR(2);
+    const uint32_t code = actor->move2();
+    lua_pushboolean(L, code == 0);
+    lua_pushnumber(L, code);
+    return 2;
+}
+
+int collide_info(lua_State* L) {
+    actor_object* actor = to_actor(L, 1);
+    if (!actor || !actor->body) return nils(L, 2);
+    const st_body* b = actor->body;
+    lua_pushnumber(L, b->collide);
+    if (b->collided && (b->collided->attr.attr & attr_owned) && b->collided->owner) {
+        lua_pushlightuserdata(L, b->collided->owner);
+    } else {
+        lua_pushnil(L);
+    }
+    return 2;
+}
+
+int collision(lua_State* L) {
+    collision_manager* m = collision_manager::instance();
+    const int32_t request = lua_type(L, 1) == LUA_TNUMBER ? arg_int(L, 1) : -1;
+    if (!m || !m->set_request(request)) system_log_trace(1, "actor.collision", "invalid request");
+    return 0;
+}
 
 int inside(lua_State* L) {
     ACTOR_OR(1);
@@ -609,7 +658,7 @@ const luaL_Reg functions[] = {
     {"set_angular", set_angular},
     {"set_rotate_angular", set_rotate_angular},
     {"rotate", rotate},
-    {"set_rotate", nothing},
+    {"set_rotate", set_rotate},
     {"zorder", zorder},
     {"set_zorder", set_zorder},
     {"way", way},
@@ -628,11 +677,13 @@ const luaL_Reg functions[] = {
     {"show_collision", nothing},
     {"show_collision_layer", nothing},
     {"body_attr", body_attr},
-    {"set_body_attr", nothing},
+    {"set_body_attr", set_body_attr},
     {"set_body_shape", nothing},
     {"shape", shape},
     {"move", move},
-    {"move2", move},
+    {"move2", move2},
+    {"collision", collision},
+    {"intersect", actors_intersect},
     {"collide_info", collide_info},
     {"inside", inside},
     {"act_state", act_state},

@@ -82,6 +82,7 @@ st_sprite_class::~st_sprite_class() {
     // The loader thread must not be left working on this class's iterator.
     settle(image);
     delete state_classes;
+    shape_list_release(owned_shapes);
 }
 
 void st_sprite_class::release_values(lua_State* L) {

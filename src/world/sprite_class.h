@@ -9,6 +9,7 @@
 
 #include "core/strings.h"
 #include "graphics/texture_cache.h"
+#include "world/collision_shape.h"
 #include "world/script_link.h"
 
 constexpr int32_t way_count = 8;
@@ -26,7 +27,7 @@ struct st_sprite_frame {
     float rotation[way_count];  // degrees
     float scale[2];
     uint32_t color;
-    void* shapes[shape_set_count][way_count];  // collision shapes, none yet
+    st_shape* shapes[shape_set_count][way_count];  // collision shapes, owned by the class
     int32_t events[2];  // 0 when shown, 1 when its time runs out
     script_value extend;
 };
@@ -70,6 +71,8 @@ public:
     // The locks scripts took with sprites.class_lock: only those can be
     // given back by script, so no sprite loses the image it draws.
     int32_t script_locks = 0;
+    // Every collision shape the frames name, returned with the class.
+    shape_list owned_shapes;
 
     // The state-class entry of a reference (null for the own class).
     st_sprite_class* state_class(int32_t ref) const;

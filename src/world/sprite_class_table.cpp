@@ -133,11 +133,11 @@ void reader::frame_shapes(int t, st_sprite_frame& f) {
         if (max < 1 || max > shape_set_count) throw "invalid frame[i].shape.max";
         const shape_frame sf = {{cls->centers[0][0], cls->centers[0][1]}, {0, 0, cls->cx, cls->cy}};
         if (max == 1) {
-            if (!load_way_shapes(L, s, sf, 8, nullptr, 0, f.shapes[0])) throw "invalid frame[i].shape";
+            if (!load_way_shapes(L, s, sf, 8, nullptr, 0, f.shapes[0], cls->owned_shapes)) throw "invalid frame[i].shape";
         } else {
             for (int32_t k = 0; k < max; ++k) {
                 if (!lua_get_index_table(L, s, k + 1, true, "invalid frame[i].shape[id]")) continue;
-                if (!load_way_shapes(L, -1, sf, 8, nullptr, 0, f.shapes[k])) throw "invalid frame[i].shape";
+                if (!load_way_shapes(L, -1, sf, 8, nullptr, 0, f.shapes[k], cls->owned_shapes)) throw "invalid frame[i].shape";
                 lua_pop(L, 1);
             }
         }

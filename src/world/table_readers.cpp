@@ -27,14 +27,16 @@ bool read_field_string(lua_State* L, int table, const char* name, string& out, b
     throw message;
 }
 
-bool load_shape(lua_State* L, int index, const shape_frame& frame, void*& out) {
-    (void)frame;
-    out = nullptr;
-    return lua_istable(L, index);
+bool load_shape(lua_State* L, int index, const shape_frame& frame, st_shape*& out, shape_list& owned) {
+    lua_pushvalue(L, index);
+    out = load_shape(L, frame.origin, frame.rect, nullptr, false, &owned);
+    lua_pop(L, 1);
+    return out != nullptr;
 }
 
 bool load_way_shapes(lua_State* L, int description, const shape_frame& frame, int32_t default_ways,
-                     void* const* references, int32_t reference_count, void* out[8]) {
+                     st_shape* const* references, int32_t reference_count, st_shape* out[8],
+                     shape_list& owned) {
     description = script_abs_index(L, description);
     lua_rawgeti(L, description, 1);
     const bool list = lua_istable(L, -1);
@@ -45,24 +47,34 @@ bool load_way_shapes(lua_State* L, int description, const shape_frame& frame, in
         sets = read_ways(L, description, "sets", std::min(ways, default_ways), "invalid shapes.sets");
         if (sets > ways) throw "invalid shapes.sets";
     }
+    const float step = -float(360 / (ways / sets));
     for (int32_t s = 0; s < sets; ++s) {
         if (list) {
             lua_rawgeti(L, description, s + 1);
         } else {
             lua_pushvalue(L, description);
         }
-        void* shape = nullptr;
+        st_shape* shape = nullptr;
         if (references && lua_type(L, -1) == LUA_TNUMBER) {
             const int32_t k = script_truncate_int(lua_tonumber(L, -1));
             if (k < 0 || k >= reference_count) throw "invalid shapes[way]";
             shape = references[k];
-        } else if (!load_shape(L, -1, frame, shape)) {
+        } else if (!lua_istable(L, -1) || !load_shape(L, -1, frame, shape, owned)) {
             throw "invalid shapes[way]";
         }
         lua_pop(L, 1);
-        // Rotated copies of the set's shape follow with collision shapes;
-        // every way of the set takes the one shape meanwhile.
-        for (int32_t w = s * 8 / sets; w < (s + 1) * 8 / sets; ++w) out[w] = shape;
+        // Every 8 / ways ways a copy turned one step further; the ways in
+        // between take the shape of the way before them.
+        const int32_t first = s * 8 / sets, end = (s + 1) * 8 / sets, every = 8 / ways;
+        st_shape* current = shape;
+        for (int32_t w = first; w < end; ++w) {
+            if (w > first && (w - first) % every == 0) {
+                current = shape_rotate_copy(shape, step * float((w - first) / every));
+                if (!current) throw "invalid shapes[way]";
+                owned.push_back(current);
+            }
+            out[w] = current;
+        }
     }
     return true;
 }

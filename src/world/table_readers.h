@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "core/lua_readers.h"
+#include "world/collision_shape.h"
 
 // A way count: nil gives the default, below 1 means the table's length;
 // anything but 1, 2, 4 or 8 throws the message. The key is "ways" unless
@@ -25,13 +26,13 @@ struct shape_frame {
 };
 
 // One collision shape per way from a description (one shape, or a list of
-// shape sets), rotated copies filling the ways between. Collision shapes
-// come with the collision world; until then a valid description gives no
-// shape (null), and a bad one throws as it always will.
+// shape sets), rotated copies filling the ways between. Every shape made
+// goes to the owner's list; a number names one of the reference shapes.
 bool load_way_shapes(lua_State* L, int description, const shape_frame& frame, int32_t default_ways,
-                     void* const* references, int32_t reference_count, void* out[8]);
-// A single shape description; null until collision shapes exist. False
-// for a description that is not a table.
-bool load_shape(lua_State* L, int index, const shape_frame& frame, void*& out);
+                     st_shape* const* references, int32_t reference_count, st_shape* out[8],
+                     shape_list& owned);
+// A single shape description at the index, appended to the owner's list.
+// False (logged under "load shape") when it is not a valid shape.
+bool load_shape(lua_State* L, int index, const shape_frame& frame, st_shape*& out, shape_list& owned);
 
 #endif

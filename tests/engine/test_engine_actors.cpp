@@ -176,3 +176,43 @@ TEST(EngineActors, FailedCreationLeavesNoActorBehind) {
     }
 }
 }  // namespace
+
+// Two actors walk towards each other; when their sensors meet, each one's
+// collide action hears of the other in the same frame.
+TEST(EngineActors, SensorsThatMeetCallTheCollideActions) {
+    const char* meeting =
+        "local seen = {}\n"
+        "local function walker(step) return function(a)\n"
+        "  while true do if not seen[a] then actors.set_position(a, actors.x(a) + step, 0, actors.z(a)) end actors.wait() end\n"
+        "end end\n"
+        "local function met(a, other, event, value)\n"
+        "  if seen[a] then return end\n"
+        "  seen[a] = true\n"
+        "  system.trace(6, actors.name(a) .. ' meets ' .. actors.name(other) .. ' ' .. event .. ' ' ..\n"
+        "    tostring(value) .. ' at ' .. actors.x(a))\n"
+        "end\n"
+        "actors.class_create{name = 'left', param = {0x100000}, body = {{0, -5, -5, 5, 5}, id = 1},\n"
+        "  sensor = {{0, -5, -5, 5, 5}, id = 7, attr = 0x2000}, action = {start = walker(4), collide = met}}\n"
+        "actors.class_create{name = 'right', param = {0x100000}, body = {{0, -5, -5, 5, 5}, id = 2},\n"
+        "  sensor = {{0, -5, -5, 5, 5}, id = 8}, action = {start = walker(-4), collide = met}}\n"
+        "actors.create{'left', 0, 0, 0, name = 'lefty'}\n"
+        "actors.create{'right', 40, 0, 0, name = 'righty'}\n"
+        "actors.create{'right', 40, 0, 1, name = 'elsewhere'}\n"
+        "system.fork(function() for i = 1, 8 do coroutine.yield() end system.exit(0) end)\n";
+    game_folder folder("[Vy]\r\nFPS=60\r\n", meeting);
+    engine_outcome out = run_engine(folder.dir());
+    ASSERT_FALSE(out.timed_out);
+    EXPECT_EQ(0, out.exit_code);
+    EXPECT_TRUE(out.boxes.empty());
+    std::vector<std::string> traces;
+    for (const std::string& line : folder.script_log()) {
+        if (line.find("trace:") != std::string::npos) traces.push_back(line);
+    }
+    // Their fourth steps bring them to 16 and 24, where the sensors meet;
+    // the actor on layer 1 meets no one.
+    const std::vector<std::string> expected = {
+        "information: trace: lefty meets righty 7 2 at 16 [3]",
+        "information: trace: righty meets lefty 8 nil at 24 [3]",
+    };
+    EXPECT_EQ(expected, traces);
+}

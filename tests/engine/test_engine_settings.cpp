@@ -100,8 +100,12 @@ TEST(EngineSettings, StatisticsLogCountsDrawnFramesWhenAPeriodIsSet) {
             EXPECT_FALSE(exists(game.path(L"log\\statistics.log")));
         } else {
             std::vector<std::string> lines = game.log_lines(L"log\\statistics.log");
-            ASSERT_EQ(1u, lines.size());
+            // The frame's render counter, then the collision world's twelve.
+            ASSERT_EQ(13u, lines.size());
             EXPECT_EQ(0u, lines[0].find("             main render counter: avg=")) << lines[0];
+            EXPECT_EQ(0u, lines[1].find("     collision body test counter: avg=")) << lines[1];
+            EXPECT_NE(std::string::npos, lines[12].find("collision polygon-to-circle collide counter: avg="))
+                << lines[12];
         }
     }
 }
