@@ -3,8 +3,10 @@
 // managers built later find the ones they stand on.
 #include "engine/system_manager.h"
 #include "graphics/graphic.h"
+#include "sound/sound.h"
 
 graphic engine_graphic;
+sound engine_sound;
 system_manager engine_system_manager;
 
 system_manager& engine_system_manager_object() { return engine_system_manager; }

@@ -2,6 +2,7 @@
 
 #include "core/statistics.h"
 #include "graphics/graphic.h"
+#include "sound/sound.h"
 
 namespace {
 statistics* frame_stats = nullptr;
@@ -36,7 +37,9 @@ bool frame_render() {
     return !g || !g->device() || g->render();
 }
 
-void frame_sound_update() {}
+void frame_sound_update() {
+    if (sound* s = sound::instance()) s->update_throttled();
+}
 
 void frame_end() {
     if (frame_stats) frame_stats->end_frame();

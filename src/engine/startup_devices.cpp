@@ -7,6 +7,7 @@
 #include "engine/main_window.h"
 #include "engine/startup_settings.h"
 #include "graphics/graphic.h"
+#include "sound/sound.h"
 
 namespace {
 // Display and back-buffer formats, tried in order.
@@ -71,15 +72,26 @@ void open_graphic_device(startup_settings& s, wstring& abort_message) {
 }
 
 void open_sound_device(startup_settings& s) {
-    // The sound device joins here; the volume the user chose is kept so
-    // that it is written back unchanged.
+    // Without an audio device the engine runs silent; the volume the user
+    // chose is still kept and written back.
+    sound* device = sound::instance();
+    if (!device->create(main_window().window)) TRACE_ERROR("WinMain", "sound::create", -1);
+    device->set_volume(static_cast<float>(s.volume / 100.0));
     master_volume = s.volume / 100.0;
 }
 
 void open_inputs(startup_settings&) {}
 
-void release_startup_devices() {}
+void release_startup_devices() {
+    if (sound* device = sound::instance()) {
+        master_volume = device->master_volume();
+        device->release();
+    }
+}
 
-double startup_master_volume_percent() { return master_volume * 100.0; }
+double startup_master_volume_percent() {
+    sound* device = sound::instance();
+    return (device && device->device() ? device->master_volume() : master_volume) * 100.0;
+}
 
 bool startup_scaling() { return graphic::instance()->scaling(); }

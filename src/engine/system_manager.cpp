@@ -31,6 +31,7 @@ void report_script_error(const char* label, const script_error_info& info) {
 system_manager::system_manager() {
     set_frame_counter(&frame_);
     set_sprite_image_resolver(resolve_image_file);
+    sound_manager::set_file_resolver(resolve_sound_file);
 }
 
 system_manager::~system_manager() {
@@ -219,6 +220,10 @@ bool system_manager::init_script() {
         TRACE_ERROR("system_manager::intialize", "object_manager::initialize", -1);
         return false;
     }
+    if (!sounds_.init_script(lua_)) {
+        TRACE_ERROR("system_manager::intialize", "sound_manager::initialize", -1);
+        return false;
+    }
     if (!system_main()) {
         TRACE_ERROR("system_manager::intialize", "system_main", -1);
         return false;
@@ -248,6 +253,8 @@ bool system_manager::restart_script() {
 void system_manager::release_script() {
     if (!lua_) return;
     trace(6, "system", "release");
+    sounds_.clear_classes();
+    sounds_.clear_channels();
     // Extend actions first: they still reach their owners while going.
     auto& extends = actions_.extend_list();
     while (!extends.empty()) {

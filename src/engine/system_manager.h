@@ -13,6 +13,7 @@
 #include "core/singleton.h"
 #include "core/strings.h"
 #include "engine/script_breakpoints.h"
+#include "sound/sound_manager.h"
 #include "world/action_manager.h"
 #include "world/object_manager.h"
 
@@ -151,6 +152,7 @@ private:
     // Fonts, fields, sound and input take their places here as they come.
     action_manager actions_;
     object_manager objects_;
+    sound_manager sounds_;
     random_manager randoms_;
 
     uint64_t frame_ = 0;
