@@ -164,7 +164,8 @@ void sound::destroy_buffer(sound_player* voice) {
 }
 
 void sound::update_throttled() {
-    uint64_t now = system_timer::instance().read();
+    // The source itself: the clock need not have been started.
+    uint64_t now = system_timer::source();
     if (now < next_update_) return;
     update();
     next_update_ = now + 100000000ull;
