@@ -138,7 +138,7 @@ TEST_F(PlaybackTest, ChannelLimitStopsTheOldestAndStopOthersClearsTheChannel) {
 }
 
 TEST_F(PlaybackTest, NotifySlotsFollowTheirVoiceAndReleasingTheClassStopsIt) {
-    sound_class* c = make_class(wav_of(1, 22050, 16, tone16(22050, 22050, 440)), 0, make_channel());
+    sound_class* c = make_class(wav_of(1, 22050, 16, tone16(22050, 22050, 440)), sound_type_loop, make_channel());
     uint32_t slot = c->take_notify();
     EXPECT_EQ(1u, slot);
     EXPECT_EQ(8u, c->notifies.size()) << "max_play 0 adds 8 slots";
@@ -152,6 +152,7 @@ TEST_F(PlaybackTest, NotifySlotsFollowTheirVoiceAndReleasingTheClassStopsIt) {
     EXPECT_GT(n->position, 0u);
     EXPECT_EQ(1, n->playing);
     sound_player* voice = n->voice;
+    ASSERT_NE(nullptr, voice);
     // Freeing the slot while its voice plays leaves the voice without it.
     c->free_notify(slot);
     EXPECT_EQ(nullptr, voice->notify());
