@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cmath>
+
 #include "core/trace.h"
 #include "engine/entry_exceptions.h"
 #include "engine/main_window.h"
@@ -91,7 +93,10 @@ void release_startup_devices() {
 
 double startup_master_volume_percent() {
     sound* device = sound::instance();
-    return (device && device->device() ? device->master_volume() : master_volume) * 100.0;
+    double v = device ? device->master_volume() : master_volume;
+    // The device keeps a float: 1 % reads back as 0.99999998 %, which must
+    // not truncate to 0.
+    return std::round(v * 100.0 * 10000.0) / 10000.0;
 }
 
 bool startup_scaling() { return graphic::instance()->scaling(); }

@@ -131,3 +131,51 @@ TEST(EngineSound, WithoutTheDecoderLibraryOnlyOggFilesFail) {
     EXPECT_TRUE(folder.log_has(L"log\\vytrace.log", "sound::create: oggvorbis_loader::initialize, code=-1"));
     EXPECT_TRUE(folder.log_has(L"log\\vytrace.log", "sound_file::create: sound data is unsupported format."));
 }
+
+TEST(EngineSound, MissingAudioDeviceLeavesTheEngineRunningSilent) {
+    game_folder folder("[Vy]\r\nFPS=60\r\n",
+                       "sounds.channel_create{name = 'se'}\n"
+                       "local s = sounds.create{name = 'beep', channel = 'se', file = 'beep'}\n"
+                       "system.trace(6, 'wav ' .. tostring(s ~= nil) .. ', played ' .. tostring(sounds.play('beep')))\n"
+                       "sounds.set_volume(0.5)\n"
+                       "system.fork(function() for i = 1, 5 do coroutine.yield() end system.exit(0) end)\n");
+    CreateDirectoryW(folder.path(L"sound").c_str(), nullptr);
+    folder.write(L"sound\\beep.wav", wav_tone(2205));
+    // No audio driver for the prefix while the engine starts; put back
+    // whatever happens to the test.
+    struct no_audio_driver {
+        wchar_t kept[256] = {};
+        DWORD kept_size = sizeof kept;
+        bool had = false;
+        no_audio_driver() {
+            had = RegGetValueW(HKEY_CURRENT_USER, L"Software\\Wine\\Drivers", L"Audio", RRF_RT_REG_SZ, nullptr,
+                               kept, &kept_size) == ERROR_SUCCESS;
+            RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\Drivers", L"Audio", REG_SZ, L"", sizeof(wchar_t));
+        }
+        ~no_audio_driver() {
+            if (had) RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\Drivers", L"Audio", REG_SZ, kept, kept_size);
+            else RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\Drivers", L"Audio");
+        }
+    };
+    engine_outcome out;
+    {
+        no_audio_driver guard;
+        out = run_engine(folder.dir());
+    }
+    ASSERT_FALSE(out.timed_out);
+    EXPECT_EQ(0, out.exit_code);
+    EXPECT_TRUE(out.boxes.empty());
+    EXPECT_TRUE(folder.log_has(L"log\\vytrace.log", "sound::create: DirectSoundCreate8"));
+    EXPECT_TRUE(folder.log_has(L"log\\vytrace.log", "WinMain: sound::create, code=-1"));
+    std::vector<std::string> log = folder.script_log();
+    auto has = [&](const std::string& text) {
+        for (const std::string& l : log)
+            if (l.find(text) != std::string::npos) return true;
+        return false;
+    };
+    EXPECT_TRUE(has("trace: wav false, played false")) << ::testing::PrintToString(log);
+    EXPECT_TRUE(has("information: system: release"));
+    wchar_t volume[16] = {};
+    GetPrivateProfileStringW(L"SETTINGS", L"VOLUME", L"", volume, 16, folder.path(L"save.ini").c_str());
+    EXPECT_STREQ(L"50", volume) << "the volume is kept without a device";
+}
