@@ -7,6 +7,7 @@
 #include "core/trace.h"
 #include "engine/entry_exceptions.h"
 #include "engine/main_window.h"
+#include "engine/sound_menu.h"
 #include "engine/startup_settings.h"
 #include "graphics/graphic.h"
 #include "sound/sound.h"
@@ -80,6 +81,7 @@ void open_sound_device(startup_settings& s) {
     if (!device->create(main_window().window)) TRACE_ERROR("WinMain", "sound::create", -1);
     device->set_volume(static_cast<float>(s.volume / 100.0));
     master_volume = s.volume / 100.0;
+    sound_menu_start(main_window().menu, s.play_inactive, s.keep_running_inactive);
 }
 
 void open_inputs(startup_settings&) {}

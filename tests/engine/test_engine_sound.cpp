@@ -179,3 +179,45 @@ TEST(EngineSound, MissingAudioDeviceLeavesTheEngineRunningSilent) {
     GetPrivateProfileStringW(L"SETTINGS", L"VOLUME", L"", volume, 16, folder.path(L"save.ini").c_str());
     EXPECT_STREQ(L"50", volume) << "the volume is kept without a device";
 }
+
+TEST(EngineSound, AudioMenuSetsTheMasterVolumeAndMute) {
+    game_folder folder("[Vy]\r\nFPS=60\r\n",
+                       "system.fork(function()\n"
+                       "  local seen = sounds.volume()\n"
+                       "  system.trace(6, 'volume ' .. seen)\n"
+                       "  for i = 1, 1200 do\n"
+                       "    coroutine.yield()\n"
+                       "    if sounds.volume() ~= seen then\n"
+                       "      seen = sounds.volume()\n"
+                       "      system.trace(6, string.format('volume %.2f', seen))\n"
+                       "      if seen == 0 then break end\n"
+                       "    end\n"
+                       "  end\n"
+                       "  system.exit(0)\n"
+                       "end)\n");
+    // Playing on while inactive: focus changes of the test display mute nothing.
+    folder.write(L"save.ini", "[SETTINGS]\r\nVOLUME=80\r\nINACTIVE=1\r\n");
+    engine_process engine(folder.dir(), L"");
+    HWND window = engine.wait_main_window(15000);
+    ASSERT_NE(nullptr, window);
+    PostMessageW(window, WM_COMMAND, 40208, 0);  // 30 %
+    Sleep(500);
+    PostMessageW(window, WM_COMMAND, 40005, 0);  // stop playing while inactive
+    PostMessageW(window, WM_COMMAND, 40212, 0);  // mute
+    engine_outcome out = engine.wait(30000);
+    ASSERT_FALSE(out.timed_out);
+    EXPECT_EQ(0, out.exit_code);
+    std::vector<std::string> log = folder.script_log();
+    std::vector<std::string> volumes;
+    for (const std::string& l : log)
+        if (l.find("trace: volume") != std::string::npos) volumes.push_back(l);
+    ASSERT_EQ(3u, volumes.size()) << ::testing::PrintToString(log);
+    EXPECT_EQ("information: trace: volume 0.80000001192093 [0]", volumes[0]);
+    EXPECT_EQ(0u, volumes[1].find("information: trace: volume 0.30 ["));
+    EXPECT_EQ(0u, volumes[2].find("information: trace: volume 0.00 ["));
+    wchar_t value[16] = {};
+    GetPrivateProfileStringW(L"SETTINGS", L"VOLUME", L"", value, 16, folder.path(L"save.ini").c_str());
+    EXPECT_STREQ(L"30", value) << "the master volume, not the muted one";
+    GetPrivateProfileStringW(L"SETTINGS", L"INACTIVE", L"", value, 16, folder.path(L"save.ini").c_str());
+    EXPECT_STREQ(L"0", value);
+}
