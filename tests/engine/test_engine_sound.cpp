@@ -54,9 +54,12 @@ const char* const game =
     "system.trace(6, 'playing ' .. tostring(n:status()) .. ' for ' .. n:time() .. ' ms')\n"
     "actors.class_create{name = 'noisy', param = {0x100500}, sound = {'beep'}, action = {start = function(a)\n"
     "  system.trace(6, 'actor plays ' .. tostring(actors.play(a, 0)) .. ' ' .. tostring(actors.play(a, 1)))\n"
+    "  system.trace(6, 'played at the actor ' .. tostring(sounds.play('beep', a)))\n"
     "  while true do actors.wait() end\n"
     "end}}\n"
     "actors.create{'noisy', 0, 0, 0}\n"
+    "system.trace(6, 'unknown sound ' .. tostring(actors.class_create{name = 'quiet', param = {0x100500},"
+    " sound = {'nope'}}))\n"
     "system.fork(function()\n"
     "  for i = 1, 20 do coroutine.yield() end\n"
     "  system.exit(0)\n"
@@ -107,6 +110,9 @@ TEST(EngineSound, ScriptPlaysWavAndOggThroughTheDevice) {
     EXPECT_TRUE(has("trace: wav true, ogg true")) << ::testing::PrintToString(log);
     EXPECT_TRUE(has("trace: playing true for 1000 ms"));
     EXPECT_TRUE(has("trace: actor plays true false"));
+    EXPECT_TRUE(has("trace: played at the actor true"));
+    EXPECT_TRUE(has("error: actors.class_create: invalid sound name"));
+    EXPECT_TRUE(has("trace: unknown sound nil"));
     EXPECT_TRUE(sink_sound_after(before)) << "nothing was heard";
     EXPECT_FALSE(folder.log_has(L"log\\vytrace.log", "oggvorbis_loader::initialize"));
 }

@@ -1,6 +1,7 @@
 // The `sounds` library in a real Lua state over the real device.
 #include <gtest/gtest.h>
 
+#include "../core/package_builder.h"
 #include "lauxlib.h"
 #include "sound/sound_channel.h"
 #include "sound/sound_class.h"
@@ -163,4 +164,47 @@ TEST_F(SoundsLibraryTest, LockableSounds) {
     EXPECT_EQ("false", eval("sounds.play(s)"));
     EXPECT_EQ("false", eval("sounds.lock('nothing')"));
     EXPECT_TRUE(logged("1 sounds.lock: invalid sound"));
+}
+
+namespace {
+std::wstring package_path;
+
+// Names resolve into the test's package: "se/NAME.wav".
+bool package_resolver(int32_t, const char* name, wstring& path, string& entry) {
+    path = package_path.c_str();
+    entry = (std::string("se/") + name + ".wav").c_str();
+    return true;
+}
+}  // namespace
+
+TEST_F(SoundsLibraryTest, SoundsInsidePackagesAreSharedOrStreamed) {
+    std::vector<int16_t> ramp(8000);
+    for (int i = 0; i < 8000; ++i) ramp[i] = static_cast<int16_t>(i);
+    package_path = scratch.path(L"sounds.arc");
+    ASSERT_TRUE(write_whole(package_path, make_package(0, {{"se/beep.wav", wav_of(1, 8000, 16, tone16(4000, 8000, 440))},
+                                                           {"se/ramp.wav", wav_of(1, 8000, 16, pcm16(ramp))}})));
+    sound_manager::set_file_resolver(package_resolver);
+    bool made = lua_ok("sounds.channel_create{name = 'se'} "
+                       "shared = sounds.create{name = 'a', channel = 'se', file = 'beep'} "
+                       "streamed = sounds.create{name = 'b', channel = 'se', type = 8, file = 'ramp'}");
+    sound_manager::set_file_resolver(nullptr);
+    ASSERT_TRUE(made);
+    sound_class* a = manager->find_class("a");
+    sound_class* b = manager->find_class("b");
+    ASSERT_TRUE(a && b);
+    EXPECT_TRUE(a->pooled);
+    EXPECT_EQ(8000u, a->file->data_size());
+    EXPECT_FALSE(b->pooled);
+    EXPECT_EQ(16000u, b->file->data_size());
+    EXPECT_EQ("true", eval("sounds.play(shared)"));
+    EXPECT_EQ("true", eval("sounds.play(streamed)"));
+    // The stream's decoder reads its own copy of the entry's bytes.
+    sound_player* v = device->playing_voices().back();
+    void* p = nullptr;
+    DWORD n = 0;
+    ASSERT_EQ(DS_OK, v->buffer()->Lock(0, 0, &p, &n, nullptr, nullptr, DSBLOCK_ENTIREBUFFER));
+    std::string ring(static_cast<char*>(p), n);
+    v->buffer()->Unlock(p, n, nullptr, 0);
+    EXPECT_EQ(pcm16(ramp), ring.substr(0, 16000));
+    EXPECT_EQ(std::string(ring.size() - 16000, '\0'), ring.substr(16000)) << "silence after the end";
 }
