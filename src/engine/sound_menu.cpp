@@ -67,8 +67,10 @@ bool sound_menu_command(HMENU menu, UINT id) {
 void sound_menu_activate(bool active) {
     sound* device = sound::instance();
     if (!device) return;
-    if (active) device->set_mute(user_mute);
-    else if (!keep_running && !play_inactive) device->set_mute(true);
+    if (active)
+        device->set_mute(user_mute);
+    else if (!keep_running && !play_inactive)
+        device->set_mute(true);
 }
 
 bool sound_menu_play_inactive() { return play_inactive; }

@@ -43,10 +43,18 @@ int memory_seek(void* source, ogg_int64_t offset, int origin) {
     auto* s = static_cast<oggvorbis_loader::memory_source*>(source);
     int64_t at;
     switch (origin) {
-    case SEEK_SET: at = offset; break;
-    case SEEK_CUR: at = s->position + offset; break;
-    case SEEK_END: at = s->size + offset; break;
-    default: at = -1; break;
+        case SEEK_SET:
+            at = offset;
+            break;
+        case SEEK_CUR:
+            at = s->position + offset;
+            break;
+        case SEEK_END:
+            at = s->size + offset;
+            break;
+        default:
+            at = -1;
+            break;
     }
     if (at < 0) at = 0;
     if (at > s->size) at = s->size;
@@ -54,7 +62,9 @@ int memory_seek(void* source, ogg_int64_t offset, int origin) {
     return 0;
 }
 
-long memory_tell(void* source) { return static_cast<long>(static_cast<oggvorbis_loader::memory_source*>(source)->position); }
+long memory_tell(void* source) {
+    return static_cast<long>(static_cast<oggvorbis_loader::memory_source*>(source)->position);
+}
 
 template <class F>
 bool find_entry(F& slot, const char* name) {
@@ -68,7 +78,7 @@ bool find_entry(F& slot, const char* name) {
 
 bool oggvorbis_loader::initialize() {
     if (library) return true;
-    const wchar_t* name = (cpu_info.features & cpu_sse2) ? L"lib\\liboggvorbis2.dll"
+    const wchar_t* name = (cpu_info.features & cpu_sse2)  ? L"lib\\liboggvorbis2.dll"
                           : (cpu_info.features & cpu_sse) ? L"lib\\liboggvorbis1.dll"
                                                           : L"lib\\liboggvorbis.dll";
     wstring path;
@@ -81,9 +91,8 @@ bool oggvorbis_loader::initialize() {
     }
     library = h;
     if (find_entry(api.fopen, "ov_fopen") && find_entry(api.open_callbacks, "ov_open_callbacks") &&
-        find_entry(api.info, "ov_info") && find_entry(api.clear, "ov_clear") &&
-        find_entry(api.read, "ov_read") && find_entry(api.pcm_seek, "ov_pcm_seek") &&
-        find_entry(api.pcm_tell, "ov_pcm_tell"))
+        find_entry(api.info, "ov_info") && find_entry(api.clear, "ov_clear") && find_entry(api.read, "ov_read") &&
+        find_entry(api.pcm_seek, "ov_pcm_seek") && find_entry(api.pcm_tell, "ov_pcm_tell"))
         return true;
     FreeLibrary(h);
     library = nullptr;

@@ -51,8 +51,10 @@ bool sound::create(HWND window) {
     auto& factories = sound_loader_factories();
     factories.clear();
     factories.push_back(&wave_loader::make);
-    if (oggvorbis_loader::initialize()) factories.push_back(&oggvorbis_loader::make);
-    else TRACE_ERROR("sound::create", "oggvorbis_loader::initialize", -1);
+    if (oggvorbis_loader::initialize())
+        factories.push_back(&oggvorbis_loader::make);
+    else
+        TRACE_ERROR("sound::create", "oggvorbis_loader::initialize", -1);
     window_ = window;
     return true;
 }
@@ -134,8 +136,10 @@ static bool listed(const std::list<sound_player*>& list, sound_player* voice) {
 }
 
 bool sound::add_buffer(sound_player* voice) {
-    if (!listed(playing_, voice)) playing_.push_back(voice);
-    else TRACE_ERROR("sound::add_buffer", "sound_buffer is exists", -1);
+    if (!listed(playing_, voice))
+        playing_.push_back(voice);
+    else
+        TRACE_ERROR("sound::add_buffer", "sound_buffer is exists", -1);
     if (voice->is_playing()) return true;
     return voice->play(sound_play_from_start);
 }

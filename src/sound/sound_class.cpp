@@ -107,19 +107,22 @@ void sound_class::release() {
     channel = nullptr;
 }
 
-bool sound_class::play(uint32_t notify_index, sound_channel_entry* entry, const float position[3],
-                       const float cone[3], const float velocity[3]) {
+bool sound_class::play(uint32_t notify_index, sound_channel_entry* entry, const float position[3], const float cone[3],
+                       const float velocity[3]) {
     sound* device = sound::instance();
     if (!device || !file) return false;
-    if (!entry) entry = channel;
-    else if ((entry->type & file->type) != entry->type) return false;
+    if (!entry)
+        entry = channel;
+    else if ((entry->type & file->type) != entry->type)
+        return false;
     if (!entry || !entry->channel) return false;
     sound_notify* n = notify(notify_index);
     sound_player* voice = sound_player::make(file, n);
     if (!voice) return false;
     if (n) n->voice = voice;
     entry->channel->add_player(voice);
-    if (!(file->type & sound_type_3d)) play_2d(voice, entry, position);
+    if (!(file->type & sound_type_3d))
+        play_2d(voice, entry, position);
     else if (!play_3d(voice, position, cone, velocity)) {
         voice->close();
         device->destroy_buffer(voice);
@@ -148,8 +151,7 @@ void sound_class::play_2d(sound_player* voice, sound_channel_entry* entry, const
     }
 }
 
-bool sound_class::play_3d(sound_player* voice, const float position[3], const float cone[3],
-                          const float velocity[3]) {
+bool sound_class::play_3d(sound_player* voice, const float position[3], const float cone[3], const float velocity[3]) {
     IDirectSound3DBuffer8* b = voice->buffer_3d();
     if (!b) return false;
     DS3DBUFFER p = {};

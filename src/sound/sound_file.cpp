@@ -45,8 +45,7 @@ bool sound_file::open_with(bool from_memory, const void* data, uint32_t size) {
     for (sound_loader_factory factory : sound_loader_factories()) {
         sound_file_loader* loader = factory();
         if (!loader) continue;
-        bool ok = from_memory ? loader->open_memory(data, size)
-                              : loader->open_file(static_cast<const wchar_t*>(data));
+        bool ok = from_memory ? loader->open_memory(data, size) : loader->open_file(static_cast<const wchar_t*>(data));
         if (ok) {
             loader_ = loader;
             if (create()) return true;
@@ -64,8 +63,10 @@ bool sound_file::create() {
     format_ = const_cast<WAVEFORMATEX*>(loader_->format());
     data_size_ = loader_->data_size();
     end_of_data = false;
-    if (data_size_ == 0 && !(type & sound_type_streamed)) measure();
-    else delivered_ = data_size_;
+    if (data_size_ == 0 && !(type & sound_type_streamed))
+        measure();
+    else
+        delivered_ = data_size_;
     if ((type & sound_type_3d) && format_->nChannels > 1 && !make_mono_format()) return false;
     if (type & (sound_type_streamed | sound_type_lockable)) return true;
     if (!create_buffer(type, format_, data_size_)) return false;
@@ -183,43 +184,44 @@ uint32_t sound_file::read_mono(uint8_t* out, uint32_t bytes, bool rewind) {
     const uint8_t* in = block.data();
     for (uint32_t i = 0; i < frames; ++i, in += size * channels, out += size) {
         switch (size) {
-        case 1: {
-            int sum = 0;
-            for (int c = 0; c < channels; ++c) sum += in[c];
-            out[0] = static_cast<uint8_t>(sum / channels);
-            break;
-        }
-        case 2: {
-            int sum = 0;
-            for (int c = 0; c < channels; ++c) {
-                int16_t v;
-                std::memcpy(&v, in + 2 * c, 2);
-                sum += v;
+            case 1: {
+                int sum = 0;
+                for (int c = 0; c < channels; ++c) sum += in[c];
+                out[0] = static_cast<uint8_t>(sum / channels);
+                break;
             }
-            int16_t r = static_cast<int16_t>(sum / channels);
-            std::memcpy(out, &r, 2);
-            break;
-        }
-        case 3: {
-            uint32_t sum = 0;
-            for (int c = 0; c < channels; ++c)
-                sum += in[3 * c] | (in[3 * c + 1] << 8) | (in[3 * c + 2] << 16);
-            uint32_t r = sum / channels;
-            out[0] = r & 0xFF, out[1] = (r >> 8) & 0xFF, out[2] = (r >> 16) & 0xFF;
-            break;
-        }
-        case 4: {
-            double sum = 0;
-            for (int c = 0; c < channels; ++c) {
-                int32_t v;
-                std::memcpy(&v, in + 4 * c, 4);
-                sum += v;
+            case 2: {
+                int sum = 0;
+                for (int c = 0; c < channels; ++c) {
+                    int16_t v;
+                    std::memcpy(&v, in + 2 * c, 2);
+                    sum += v;
+                }
+                int16_t r = static_cast<int16_t>(sum / channels);
+                std::memcpy(out, &r, 2);
+                break;
             }
-            int32_t r = static_cast<int32_t>(sum / channels);
-            std::memcpy(out, &r, 4);
-            break;
-        }
-        default: std::memcpy(out, in, size); break;
+            case 3: {
+                uint32_t sum = 0;
+                for (int c = 0; c < channels; ++c) sum += in[3 * c] | (in[3 * c + 1] << 8) | (in[3 * c + 2] << 16);
+                uint32_t r = sum / channels;
+                out[0] = r & 0xFF, out[1] = (r >> 8) & 0xFF, out[2] = (r >> 16) & 0xFF;
+                break;
+            }
+            case 4: {
+                double sum = 0;
+                for (int c = 0; c < channels; ++c) {
+                    int32_t v;
+                    std::memcpy(&v, in + 4 * c, 4);
+                    sum += v;
+                }
+                int32_t r = static_cast<int32_t>(sum / channels);
+                std::memcpy(out, &r, 4);
+                break;
+            }
+            default:
+                std::memcpy(out, in, size);
+                break;
         }
     }
     return got / channels;
@@ -227,8 +229,7 @@ uint32_t sound_file::read_mono(uint8_t* out, uint32_t bytes, bool rewind) {
 
 bool sound_file::read(void* buffer, uint32_t bytes, bool rewind, uint32_t* got) {
     uint8_t* out = static_cast<uint8_t*>(buffer);
-    uint32_t n = (type & sound_type_own_format) && loader_ && loader_->format() &&
-                         loader_->format()->nChannels > 1
+    uint32_t n = (type & sound_type_own_format) && loader_ && loader_->format() && loader_->format()->nChannels > 1
                      ? read_mono(out, bytes, rewind)
                      : read_plain(out, bytes, rewind, 1);
     if (got) *got = n;

@@ -19,8 +19,8 @@ sound_file_resolver file_resolver = file_system_path;
 const sound_view_hooks* view_hooks = nullptr;
 
 // Cone orientations by an object's direction 0-7.
-const float directions[8][3] = {{0, 1, 0},   {0.7f, 0.7f, 0},   {1, 0, 0},  {0.7f, -0.7f, 0},
-                                {0, -1, 0},  {-0.7f, -0.7f, 0}, {-1, 0, 0}, {-0.7f, 0.7f, 0}};
+const float directions[8][3] = {{0, 1, 0},  {0.7f, 0.7f, 0},   {1, 0, 0},  {0.7f, -0.7f, 0},
+                                {0, -1, 0}, {-0.7f, -0.7f, 0}, {-1, 0, 0}, {-0.7f, 0.7f, 0}};
 
 void* actor_find_class(const char* name) {
     sound_manager* m = sound_manager::instance();
@@ -61,8 +61,10 @@ bool sound_manager::view_of_field(float position[3], int32_t& width, int32_t& he
 }
 
 void sound_manager::to_view(const float position[3], float out[3]) {
-    if (view_hooks && view_hooks->to_view) view_hooks->to_view(position, out);
-    else out[0] = position[0], out[1] = position[1], out[2] = position[2];
+    if (view_hooks && view_hooks->to_view)
+        view_hooks->to_view(position, out);
+    else
+        out[0] = position[0], out[1] = position[1], out[2] = position[2];
 }
 
 sound_channel_entry* sound_manager::create_channel(const char* name) {

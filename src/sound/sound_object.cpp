@@ -54,18 +54,17 @@ bool sound_buffer::create_buffer(uint32_t flags, const WAVEFORMATEX* format, uin
     } else {
         bool want_3d = (flags & sound_type_3d) != 0;
         if (want_3d && format && format->nChannels > 1) {
-            TRACE_ERROR("sound_buffer::create_buffer",
-                        "cannot create 3D buffer, because format is not monaural", format->nChannels);
+            TRACE_ERROR("sound_buffer::create_buffer", "cannot create 3D buffer, because format is not monaural",
+                        format->nChannels);
             want_3d = false;
         }
         if (want_3d) {
-            desc.dwFlags = DSBCAPS_CTRL3D | DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLVOLUME |
-                           DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_GLOBALFOCUS | DSBCAPS_GETCURRENTPOSITION2 |
-                           DSBCAPS_MUTE3DATMAXDISTANCE;
+            desc.dwFlags = DSBCAPS_CTRL3D | DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPOSITIONNOTIFY |
+                           DSBCAPS_GLOBALFOCUS | DSBCAPS_GETCURRENTPOSITION2 | DSBCAPS_MUTE3DATMAXDISTANCE;
             desc.guid3DAlgorithm = DS3DALG_NO_VIRTUALIZATION;
         } else {
-            desc.dwFlags = DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPAN |
-                           DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_GLOBALFOCUS | DSBCAPS_GETCURRENTPOSITION2;
+            desc.dwFlags = DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPAN | DSBCAPS_CTRLPOSITIONNOTIFY |
+                           DSBCAPS_GLOBALFOCUS | DSBCAPS_GETCURRENTPOSITION2;
             desc.guid3DAlgorithm = GUID_NULL;
         }
         desc.dwBufferBytes = bytes;
@@ -134,18 +133,21 @@ bool sound_buffer::stop() {
     return SUCCEEDED(buffer_->Stop());
 }
 
-bool sound_buffer::set_volume(float v) {
-    return buffer_ && SUCCEEDED(buffer_->SetVolume(volume_to_attenuation(v)));
-}
+bool sound_buffer::set_volume(float v) { return buffer_ && SUCCEEDED(buffer_->SetVolume(volume_to_attenuation(v))); }
 
 bool sound_buffer::set_pan(float p) {
     if (!buffer_) return false;
     LONG pan;
-    if (p <= -1.0f) pan = -10000;
-    else if (p < 0.0f) pan = volume_to_attenuation(p + 1.0f);
-    else if (p == 0.0f) pan = 0;
-    else if (p < 1.0f) pan = -volume_to_attenuation(1.0f - p);
-    else pan = 10000;
+    if (p <= -1.0f)
+        pan = -10000;
+    else if (p < 0.0f)
+        pan = volume_to_attenuation(p + 1.0f);
+    else if (p == 0.0f)
+        pan = 0;
+    else if (p < 1.0f)
+        pan = -volume_to_attenuation(1.0f - p);
+    else
+        pan = 10000;
     return SUCCEEDED(buffer_->SetPan(pan));
 }
 

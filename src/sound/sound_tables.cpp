@@ -85,8 +85,7 @@ void sound_table_parse(lua_State* L, int t, sound_manager& m, sound_class*& out)
     float v = 0;
     if (field_float(L, t, "min", v, "invalid min distance") && v >= 0) out->min_distance = v;
     if (field_float(L, t, "max", v, "invalid max distance") && v >= 0) out->max_distance = v;
-    if (field_float(L, t, "inside", v, "invalid inside cone angle") && v >= 0)
-        out->inside_angle = script_round_int(v);
+    if (field_float(L, t, "inside", v, "invalid inside cone angle") && v >= 0) out->inside_angle = script_round_int(v);
     if (field_float(L, t, "outside", v, "invalid outside cone angle") && v >= 0)
         out->outside_angle = script_round_int(v);
     if (field_float(L, t, "volume", v, "invalid outside cone volume") && v >= 0)

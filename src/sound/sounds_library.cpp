@@ -90,15 +90,19 @@ int create(lua_State* L) {
 
 int channel_release(lua_State* L) {
     sound_channel_entry* e = to_channel(L, 1);
-    if (!e) system_log_trace(1, "sounds.channel_release", "invalid sound channel");
-    else manager()->release_channel(e);
+    if (!e)
+        system_log_trace(1, "sounds.channel_release", "invalid sound channel");
+    else
+        manager()->release_channel(e);
     return 0;
 }
 
 int release(lua_State* L) {
     sound_class* c = to_class(L, 1);
-    if (!c) system_log_trace(1, "sounds.release", "invalid sound");
-    else manager()->release_class(c);
+    if (!c)
+        system_log_trace(1, "sounds.release", "invalid sound");
+    else
+        manager()->release_class(c);
     return 0;
 }
 
@@ -230,8 +234,7 @@ int notify_position(lua_State* L);
 int notify_time(lua_State* L);
 int notify_stop(lua_State* L);
 int notify_release(lua_State* L);
-const lua_CFunction notify_functions[] = {notify_status, notify_position, notify_time, notify_stop,
-                                          notify_release};
+const lua_CFunction notify_functions[] = {notify_status, notify_position, notify_time, notify_stop, notify_release};
 
 void push_notify(lua_State* L, sound_class* c, uint32_t slot) {
     lua_createtable(L, 0, 7);
@@ -317,8 +320,10 @@ int mute(lua_State* L) {
 
 int real_size(lua_State* L) {
     sound_class* c = to_class(L, 1);
-    if (!c || !c->file) system_log_trace(1, "sounds.real_size", "invalid sound");
-    else c->file->measure();
+    if (!c || !c->file)
+        system_log_trace(1, "sounds.real_size", "invalid sound");
+    else
+        c->file->measure();
     return 0;
 }
 

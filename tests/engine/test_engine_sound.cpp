@@ -154,13 +154,15 @@ TEST(EngineSound, MissingAudioDeviceLeavesTheEngineRunningSilent) {
         DWORD kept_size = sizeof kept;
         bool had = false;
         no_audio_driver() {
-            had = RegGetValueW(HKEY_CURRENT_USER, L"Software\\Wine\\Drivers", L"Audio", RRF_RT_REG_SZ, nullptr,
-                               kept, &kept_size) == ERROR_SUCCESS;
+            had = RegGetValueW(HKEY_CURRENT_USER, L"Software\\Wine\\Drivers", L"Audio", RRF_RT_REG_SZ, nullptr, kept,
+                               &kept_size) == ERROR_SUCCESS;
             RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\Drivers", L"Audio", REG_SZ, L"", sizeof(wchar_t));
         }
         ~no_audio_driver() {
-            if (had) RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\Drivers", L"Audio", REG_SZ, kept, kept_size);
-            else RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\Drivers", L"Audio");
+            if (had)
+                RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\Drivers", L"Audio", REG_SZ, kept, kept_size);
+            else
+                RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\Drivers", L"Audio");
         }
     };
     engine_outcome out;

@@ -75,15 +75,17 @@ std::string tone16(uint32_t frames, uint32_t rate, double hz) {
 
 bool make_ogg_tone(const std::wstring& path, double seconds, int channels, long rate, double hz) {
     std::wstring line = L"\"" + binary_dir() + L"\\tests\\make_ogg_tone.exe\" \"" + path + L"\" " +
-                        std::to_wstring(seconds) + L" " + std::to_wstring(channels) + L" " +
-                        std::to_wstring(rate) + L" " + std::to_wstring(hz);
+                        std::to_wstring(seconds) + L" " + std::to_wstring(channels) + L" " + std::to_wstring(rate) +
+                        L" " + std::to_wstring(hz);
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
     DWORD code = 1;
-    if (WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-    else TerminateProcess(pi.hProcess, 1);
+    if (WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(pi.hProcess, &code);
+    else
+        TerminateProcess(pi.hProcess, 1);
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
     return code == 0;

@@ -68,7 +68,8 @@ TEST_F(PlaybackTest, PlayedSoundReachesTheSinkAndIsRetiredWhenItEnds) {
     uint64_t before = sink_size();
     ASSERT_TRUE(play(c));
     ASSERT_EQ(1u, device->playing_voices().size());
-    EXPECT_TRUE(sink_sound_after(before, 5000)) << "nothing but silence reached " << ::testing::PrintToString(sink_path());
+    EXPECT_TRUE(sink_sound_after(before, 5000))
+        << "nothing but silence reached " << ::testing::PrintToString(sink_path());
     run_updates(600);
     EXPECT_TRUE(device->playing_voices().empty());
     EXPECT_TRUE(device->known_voices().empty());
@@ -180,7 +181,8 @@ TEST_F(PlaybackTest, LockableSoundPlaysOnlyWhileLocked) {
 TEST_F(PlaybackTest, StereoRequestedAs3DPlaysAsMono3DVoice) {
     ASSERT_NE(nullptr, device->listener());
     std::vector<int16_t> frames;
-    for (int i = 0; i < 22050; ++i) frames.push_back(static_cast<int16_t>(i)), frames.push_back(static_cast<int16_t>(-i));
+    for (int i = 0; i < 22050; ++i)
+        frames.push_back(static_cast<int16_t>(i)), frames.push_back(static_cast<int16_t>(-i));
     sound_class* c = make_class(wav_of(2, 22050, 16, pcm16(frames)), sound_type_3d, make_channel());
     EXPECT_EQ(1, c->file->format()->nChannels);
     EXPECT_EQ(44100u, c->file->data_size());
@@ -240,7 +242,8 @@ TEST_F(PlaybackTest, LongStreamRefillsItsRingAndStopsAtItsEnd) {
 TEST_F(PlaybackTest, LoopingStreamWrapsInsideOneFill) {
     std::vector<int16_t> samples(800);
     for (int i = 0; i < 800; ++i) samples[i] = static_cast<int16_t>(i);
-    sound_class* c = make_class(wav_of(1, 8000, 16, pcm16(samples)), sound_type_streamed | sound_type_loop, make_channel());
+    sound_class* c =
+        make_class(wav_of(1, 8000, 16, pcm16(samples)), sound_type_streamed | sound_type_loop, make_channel());
     ASSERT_TRUE(play(c));
     sound_player* v = device->playing_voices().front();
     void* p = nullptr;
@@ -280,11 +283,11 @@ TEST_F(PlaybackTest, TwoDimensionalPositionGivesPanAndDistanceVolume) {
         float x, y;
         LONG pan, volume;
     } cases[] = {
-        {0, 0, 0, -1505},                                  // no position: the rule is skipped
-        {320, 240, 0, -1505},                              // the view centre
+        {0, 0, 0, -1505},                                                 // no position: the rule is skipped
+        {320, 240, 0, -1505},                                             // the view centre
         {320 + hw * 0.7f, 240, -volume_to_attenuation(1 - 0.7f), -1505},  // inside the near circle
         {640, 240, 10000, volume_to_attenuation(0.5f * (1 - (320 - hw * 0.7071067690849304f) / (hw * 5)))},
-        {0.5f * hw, 240, volume_to_attenuation(0.5f), -1505},  // towards the left
+        {0.5f * hw, 240, volume_to_attenuation(0.5f), -1505},           // towards the left
         {320 + hw * 0.7071067690849304f + 5 * hw, 240, 10000, -10000},  // far enough to be silent
     };
     const float zero[3] = {};

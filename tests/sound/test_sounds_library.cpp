@@ -28,12 +28,18 @@ protected:
             return "error: " + e;
         }
         std::string out;
-        if (lua_gettop(L) == top) out = "none";
-        else if (lua_isnil(L, top + 1)) out = "nil";
-        else if (lua_isboolean(L, top + 1)) out = lua_toboolean(L, top + 1) ? "true" : "false";
-        else if (lua_islightuserdata(L, top + 1)) out = "pointer";
-        else if (lua_istable(L, top + 1)) out = "table";
-        else out = lua_tostring(L, top + 1);
+        if (lua_gettop(L) == top)
+            out = "none";
+        else if (lua_isnil(L, top + 1))
+            out = "nil";
+        else if (lua_isboolean(L, top + 1))
+            out = lua_toboolean(L, top + 1) ? "true" : "false";
+        else if (lua_islightuserdata(L, top + 1))
+            out = "pointer";
+        else if (lua_istable(L, top + 1))
+            out = "table";
+        else
+            out = lua_tostring(L, top + 1);
         lua_settop(L, top);
         return out;
     }
@@ -52,13 +58,17 @@ TEST_F(SoundsLibraryTest, ChannelsAndSoundsFromTables) {
         const char* code;
         const char* line;
     } refused[] = {
-        {"sounds.channel_create{name = 'se'}", "1 sounds.channel_create: error: specified channel name is already existed, or no memory."},
+        {"sounds.channel_create{name = 'se'}",
+         "1 sounds.channel_create: error: specified channel name is already existed, or no memory."},
         {"sounds.channel_create{}", "1 sounds.channel_create: error: no sound channel name."},
         {"sounds.channel_create{name = 'x', type = {}}", "1 sounds.channel_create: error: invalid default type."},
-        {"sounds.create{name = 'a', channel = 'nope', file = dir .. 'beep.wav'}", "1 sounds.create: invalid sound channel name"},
+        {"sounds.create{name = 'a', channel = 'nope', file = dir .. 'beep.wav'}",
+         "1 sounds.create: invalid sound channel name"},
         {"sounds.create{name = 'a', channel = 'se'}", "1 sounds.create: no sound file path"},
-        {"sounds.create{name = 'a', channel = 'se', file = dir .. 'missing.wav'}", "1 sounds.create: invalid sound file path"},
-        {"sounds.create{name = 'a', channel = 'se', file = dir .. 'beep.wav', min = 'far'}", "1 sounds.create: invalid min distance"},
+        {"sounds.create{name = 'a', channel = 'se', file = dir .. 'missing.wav'}",
+         "1 sounds.create: invalid sound file path"},
+        {"sounds.create{name = 'a', channel = 'se', file = dir .. 'beep.wav', min = 'far'}",
+         "1 sounds.create: invalid min distance"},
     };
     for (auto& r : refused) {
         SCOPED_TRACE(r.code);
@@ -78,7 +88,8 @@ TEST_F(SoundsLibraryTest, ChannelsAndSoundsFromTables) {
     EXPECT_EQ("se", eval("sounds.channel('a')"));
     EXPECT_EQ("pointer", eval("sounds.create{name = 'b', channel = 'se', file = dir .. 'beep.wav'}"));
     EXPECT_EQ(a->file, manager->find_class("b")->file) << "one shared file per path";
-    EXPECT_EQ("0.5", eval("(function() sounds.set_channel_volume('se', '0.5') return sounds.channel_volume('se') end)()"));
+    EXPECT_EQ("0.5",
+              eval("(function() sounds.set_channel_volume('se', '0.5') return sounds.channel_volume('se') end)()"));
 
     // Releasing the channel releases its sounds; stale handles are refused.
     ASSERT_TRUE(lua_ok("old = sounds.create{name = 'c', channel = 'se', file = dir .. 'beep.wav'}"));
@@ -92,8 +103,9 @@ TEST_F(SoundsLibraryTest, ChannelsAndSoundsFromTables) {
 }
 
 TEST_F(SoundsLibraryTest, PlayPositionsAndNotifyObjects) {
-    ASSERT_TRUE(lua_ok("sounds.channel_create{name = 'se'} "
-                       "s = sounds.create{name = 's', channel = 'se', file = dir .. 'beep.wav', max_play = 4}"));
+    ASSERT_TRUE(
+        lua_ok("sounds.channel_create{name = 'se'} "
+               "s = sounds.create{name = 's', channel = 'se', file = dir .. 'beep.wav', max_play = 4}"));
     EXPECT_EQ("true", eval("sounds.play(s)"));
     EXPECT_EQ("true", eval("sounds.play('s', 1, nil, 3)"));
     EXPECT_EQ("false", eval("sounds.play(s, 'nobody')"));
@@ -123,8 +135,8 @@ TEST_F(SoundsLibraryTest, MasterVolumeMuteAndListener) {
     struct {
         const char* code;
         bool muted;
-    } mutes[] = {{"sounds.mute(0)", true}, {"sounds.mute(false)", false}, {"sounds.mute(true)", true},
-                 {"sounds.mute(nil)", false}, {"sounds.mute('')", true}, {"sounds.mute()", false}};
+    } mutes[] = {{"sounds.mute(0)", true},    {"sounds.mute(false)", false}, {"sounds.mute(true)", true},
+                 {"sounds.mute(nil)", false}, {"sounds.mute('')", true},     {"sounds.mute()", false}};
     ASSERT_TRUE(lua_ok("sounds.set_volume('0.25')"));
     for (auto& m : mutes) {
         ASSERT_TRUE(lua_ok(m.code));
@@ -155,8 +167,9 @@ TEST_F(SoundsLibraryTest, MasterVolumeMuteAndListener) {
 }
 
 TEST_F(SoundsLibraryTest, LockableSounds) {
-    ASSERT_TRUE(lua_ok("sounds.channel_create{name = 'se'} "
-                       "s = sounds.create{name = 's', channel = 'se', type = 16, file = dir .. 'beep.wav'}"));
+    ASSERT_TRUE(
+        lua_ok("sounds.channel_create{name = 'se'} "
+               "s = sounds.create{name = 's', channel = 'se', type = 16, file = dir .. 'beep.wav'}"));
     EXPECT_EQ("false", eval("sounds.play(s)"));
     EXPECT_EQ("true", eval("sounds.lock(s)"));
     EXPECT_EQ("true", eval("sounds.play(s)"));
@@ -181,12 +194,14 @@ TEST_F(SoundsLibraryTest, SoundsInsidePackagesAreSharedOrStreamed) {
     std::vector<int16_t> ramp(8000);
     for (int i = 0; i < 8000; ++i) ramp[i] = static_cast<int16_t>(i);
     package_path = scratch.path(L"sounds.arc");
-    ASSERT_TRUE(write_whole(package_path, make_package(0, {{"se/beep.wav", wav_of(1, 8000, 16, tone16(4000, 8000, 440))},
-                                                           {"se/ramp.wav", wav_of(1, 8000, 16, pcm16(ramp))}})));
+    ASSERT_TRUE(
+        write_whole(package_path, make_package(0, {{"se/beep.wav", wav_of(1, 8000, 16, tone16(4000, 8000, 440))},
+                                                   {"se/ramp.wav", wav_of(1, 8000, 16, pcm16(ramp))}})));
     sound_manager::set_file_resolver(package_resolver);
-    bool made = lua_ok("sounds.channel_create{name = 'se'} "
-                       "shared = sounds.create{name = 'a', channel = 'se', file = 'beep'} "
-                       "streamed = sounds.create{name = 'b', channel = 'se', type = 8, file = 'ramp'}");
+    bool made = lua_ok(
+        "sounds.channel_create{name = 'se'} "
+        "shared = sounds.create{name = 'a', channel = 'se', file = 'beep'} "
+        "streamed = sounds.create{name = 'b', channel = 'se', type = 8, file = 'ramp'}");
     sound_manager::set_file_resolver(nullptr);
     ASSERT_TRUE(made);
     sound_class* a = manager->find_class("a");

@@ -24,10 +24,12 @@ std::vector<wave_case> wave_cases() {
     return {
         {"mono 16-bit", wave_file({fmt_mono16, data4}), true, 1, 8},
         {"stereo 8-bit", wav_of(2, 11025, 8, std::string("\x80\x80\x90\x70", 4)), true, 2, 4},
-        {"fmt with extension bytes", wave_file({riff_chunk("fmt ", fmt_body(1, 8000, 16) + std::string(2, '\0')), data4}), true, 1, 8},
+        {"fmt with extension bytes",
+         wave_file({riff_chunk("fmt ", fmt_body(1, 8000, 16) + std::string(2, '\0')), data4}), true, 1, 8},
         {"list chunk before the data", wave_file({fmt_mono16, riff_chunk("LIST", "INFOabcd"), data4}), true, 1, 8},
         {"data before fmt (looked for after it)", wave_file({data4, fmt_mono16}), false, 0, 0},
-        {"fmt shorter than 16 bytes", wave_file({riff_chunk("fmt ", fmt_body(1, 8000, 16).substr(0, 14)), data4}), false, 0, 0},
+        {"fmt shorter than 16 bytes", wave_file({riff_chunk("fmt ", fmt_body(1, 8000, 16).substr(0, 14)), data4}),
+         false, 0, 0},
         {"no data chunk", wave_file({fmt_mono16}), false, 0, 0},
         {"no fmt chunk", wave_file({data4}), false, 0, 0},
         {"another RIFF form", wave_file({fmt_mono16, data4}, "AVI "), false, 0, 0},
@@ -36,7 +38,8 @@ std::vector<wave_case> wave_cases() {
         {"header cut short", wave_file({fmt_mono16, data4}).substr(0, 20), false, 0, 0},
         {"zero channels", wave_file({riff_chunk("fmt ", zero_channels), data4}), false, 0, 0},
         {"zero block align", wave_file({riff_chunk("fmt ", zero_align), data4}), false, 0, 0},
-        {"fmt claims more than the file", wave_file({riff_chunk_sized("fmt ", 4000, fmt_body(1, 8000, 16))}), false, 0, 0},
+        {"fmt claims more than the file", wave_file({riff_chunk_sized("fmt ", 4000, fmt_body(1, 8000, 16))}), false, 0,
+         0},
     };
 }
 }  // namespace
@@ -69,7 +72,8 @@ TEST(WaveLoader, ReadsStopAtTheEndOfTheDataChunk) {
     // claims more than the file holds gives what is there.
     std::string tail_list = wave_file({riff_chunk("fmt ", fmt_body(1, 8000, 16)), riff_chunk("data", pcm16({7, 8})),
                                        riff_chunk("LIST", "INFOjunkjunk")});
-    std::string cut = wave_file({riff_chunk("fmt ", fmt_body(1, 8000, 16)), riff_chunk_sized("data", 1000, pcm16({5, 6}))});
+    std::string cut =
+        wave_file({riff_chunk("fmt ", fmt_body(1, 8000, 16)), riff_chunk_sized("data", 1000, pcm16({5, 6}))});
     struct {
         const std::string* bytes;
         uint32_t readable;
@@ -114,7 +118,8 @@ TEST_F(SoundFileTest, WholeSoundIsDecodedIntoOneBuffer) {
     std::string samples = tone16(4000, 8000, 440);
     std::string bytes = wav_of(1, 8000, 16, samples);
     sound_file f(device);
-    ASSERT_TRUE(f.create_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()))) << ::testing::PrintToString(reported());
+    ASSERT_TRUE(f.create_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size())))
+        << ::testing::PrintToString(reported());
     ASSERT_NE(nullptr, f.buffer());
     EXPECT_EQ(8000u, f.data_size());
     EXPECT_EQ(8000u, f.size());
