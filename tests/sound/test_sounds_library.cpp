@@ -223,3 +223,21 @@ TEST_F(SoundsLibraryTest, SoundsInsidePackagesAreSharedOrStreamed) {
     EXPECT_EQ(pcm16(ramp), ring.substr(0, 16000));
     EXPECT_EQ(std::string(ring.size() - 16000, '\0'), ring.substr(16000)) << "silence after the end";
 }
+
+TEST_F(SoundsLibraryTest, StreamedOggLengthIsWhatWasDecodedUntilMeasured) {
+    ASSERT_TRUE(make_ogg_tone(scratch.path(L"long.ogg"), 8.0, 1, 8000, 440));
+    ASSERT_TRUE(lua_ok("sounds.channel_create{name = 'bgm'} "
+                       "s = sounds.create{name = 's', channel = 'bgm', type = 8, file = dir .. 'long.ogg'} "
+                       "n = sounds.play_notify(s)"));
+    EXPECT_EQ("5000", eval("n:time()")) << "the ring's 5 seconds decoded so far";
+    EXPECT_EQ("true", eval("n:status()"));
+    ASSERT_TRUE(lua_ok("sounds.real_size(s)"));
+    EXPECT_EQ("8000", eval("n:time()"));
+    ASSERT_TRUE(lua_ok("sounds.real_size('nothing')"));
+    EXPECT_TRUE(logged("1 sounds.real_size: invalid sound"));
+    // The voice goes on from where it was, not from where measuring left
+    // the decoder.
+    run_updates(300);
+    EXPECT_EQ("true", eval("n:status()"));
+    EXPECT_GT(std::stoi(eval("n:position()")), 0);
+}
