@@ -4,9 +4,11 @@
 #include "engine/system_manager.h"
 #include "graphics/graphic.h"
 #include "graphics/graphic3d.h"
+#include "sound/sound.h"
 
 graphic engine_graphic;
 graphic_mesh_manager engine_meshes(&engine_graphic);
+sound engine_sound;
 system_manager engine_system_manager;
 
 system_manager& engine_system_manager_object() { return engine_system_manager; }

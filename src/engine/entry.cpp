@@ -21,6 +21,7 @@
 #include "engine/main_window.h"
 #include "engine/message_box.h"
 #include "engine/path_settings.h"
+#include "engine/sound_menu.h"
 #include "engine/startup_devices.h"
 #include "engine/startup_settings.h"
 #include "engine/system_log.h"
@@ -162,7 +163,10 @@ void create_main_window(startup_settings& s, HMENU menu) {
 // Shut-down after the loop or after an `exception`.
 int32_t shut_down(startup_settings& s, int32_t exit_code, const wchar_t* abort_message) {
     if (exit_code != 0) system_abort(abort_message);
-    if (s.started) write_user_settings(s, startup_master_volume_percent(), startup_scaling());
+    if (s.started) {
+        s.play_inactive = sound_menu_play_inactive();
+        write_user_settings(s, startup_master_volume_percent(), startup_scaling());
+    }
     write_network_settings(s);
     system_manager::instance()->release_all();
     release_startup_devices();

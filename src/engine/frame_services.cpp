@@ -5,6 +5,7 @@
 #include "graphics/graphic.h"
 #include "input/input.h"
 #include "input/input_manager.h"
+#include "sound/sound.h"
 
 namespace {
 statistics* frame_stats = nullptr;
@@ -44,7 +45,9 @@ bool frame_render() {
     return !g || !g->device() || g->render();
 }
 
-void frame_sound_update() {}
+void frame_sound_update() {
+    if (sound* s = sound::instance()) s->update_throttled();
+}
 
 void frame_end() {
     if (frame_stats) frame_stats->end_frame();

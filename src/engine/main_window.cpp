@@ -3,6 +3,7 @@
 #include "core/trace.h"
 #include "engine/message_box.h"
 #include "engine/network_dialog.h"
+#include "engine/sound_menu.h"
 #include "engine/system_manager.h"
 #include "input/input.h"
 
@@ -24,7 +25,8 @@ LRESULT on_command(HWND window, WPARAM wparam, LPARAM lparam) {
     UINT id = LOWORD(wparam);
     if (lparam != 0) return 0;  // script controls come with their own routing
     if (id == 3) PostMessageW(window, WM_CLOSE, 0, 0);
-    if (id == 40003) show_network_dialog(window);
+    else if (id == 40003) show_network_dialog(window);
+    else sound_menu_command(the_record.menu, id);
     return 0;
 }
 }  // namespace
@@ -47,6 +49,7 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
         return 0;
     case WM_ACTIVATE:
         window_active = LOWORD(wparam) != WA_INACTIVE && !HIWORD(wparam);
+        sound_menu_activate(window_active);
         return 0;
     case WM_CLOSE:
         if (wparam == 0 && close_refused()) return 0;

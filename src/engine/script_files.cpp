@@ -29,6 +29,16 @@ bool resolve_image_file(const char* name, wstring& path, string& entry) {
     return search_path_resolve(engine_system_manager_object().paths(), -2, name, path, entry);
 }
 
+bool resolve_sound_file(int32_t path_index, const char* name, wstring& path, string& entry) {
+    system_manager& m = engine_system_manager_object();
+    const int sound_path = 2;  // -3
+    search_path kept = m.paths().builtin[sound_path];
+    bool ok = (path_index == 0 || m.set_path(-3, path_index)) &&
+              search_path_resolve(m.paths(), -3, name, path, entry);
+    m.paths().builtin[sound_path] = kept;
+    return ok;
+}
+
 bool script_load_path(const wstring& path, lua_State* state, const string& package,
                       script_error_info& info) {
     if (!package.empty()) {

@@ -21,5 +21,8 @@ bool script_load_path(const wstring& path, lua_State* state, const string& packa
 // The file of an image named by a script, found through the "graphic"
 // search path: a folder's file (entry empty) or a package and its entry.
 bool resolve_image_file(const char* name, wstring& path, string& entry);
+// The file of a sound, through the "sound" search path; a channel's own
+// path number (not 0) stands in for it during the lookup.
+bool resolve_sound_file(int32_t path_index, const char* name, wstring& path, string& entry);
 
 #endif

@@ -2,12 +2,16 @@
 
 #include <windows.h>
 
+#include <cmath>
+
 #include "core/trace.h"
 #include "engine/entry_exceptions.h"
 #include "engine/main_window.h"
+#include "engine/sound_menu.h"
 #include "engine/startup_settings.h"
 #include "graphics/graphic.h"
 #include "input/input.h"
+#include "sound/sound.h"
 
 namespace {
 // Display and back-buffer formats, tried in order.
@@ -72,9 +76,13 @@ void open_graphic_device(startup_settings& s, wstring& abort_message) {
 }
 
 void open_sound_device(startup_settings& s) {
-    // The sound device joins here; the volume the user chose is kept so
-    // that it is written back unchanged.
+    // Without an audio device the engine runs silent; the volume the user
+    // chose is still kept and written back.
+    sound* device = sound::instance();
+    if (!device->create(main_window().window)) TRACE_ERROR("WinMain", "sound::create", -1);
+    device->set_volume(static_cast<float>(s.volume / 100.0));
     master_volume = s.volume / 100.0;
+    sound_menu_start(main_window().menu, s.play_inactive, s.keep_running_inactive);
 }
 
 // A missing "input.ini" gives no inputs; the engine runs without them.
@@ -84,8 +92,18 @@ void open_inputs(startup_settings&) {
 
 void release_startup_devices() {
     input::destroy_all();
+    if (sound* device = sound::instance()) {
+        master_volume = device->master_volume();
+        device->release();
+    }
 }
 
-double startup_master_volume_percent() { return master_volume * 100.0; }
+double startup_master_volume_percent() {
+    sound* device = sound::instance();
+    double v = device ? device->master_volume() : master_volume;
+    // The device keeps a float: 1 % reads back as 0.99999998 %, which must
+    // not truncate to 0.
+    return std::round(v * 100.0 * 10000.0) / 10000.0;
+}
 
 bool startup_scaling() { return graphic::instance()->scaling(); }

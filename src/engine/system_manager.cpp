@@ -42,6 +42,7 @@ system_manager::system_manager() {
         return search_path_resolve(engine_system_manager_object().paths(), -4, name, path, entry) && entry.empty();
     };
     set_transition_image_resolver(resolve_image_file);
+    sound_manager::set_file_resolver(resolve_sound_file);
 }
 
 system_manager::~system_manager() {
@@ -239,6 +240,10 @@ bool system_manager::init_script() {
         TRACE_ERROR("system_manager::intialize", "object_manager::initialize", -1);
         return false;
     }
+    if (!sounds_.init_script(lua_)) {
+        TRACE_ERROR("system_manager::intialize", "sound_manager::initialize", -1);
+        return false;
+    }
     inputs_library_register(lua_);
     if (!system_main()) {
         TRACE_ERROR("system_manager::intialize", "system_main", -1);
@@ -271,6 +276,8 @@ bool system_manager::restart_script() {
 void system_manager::release_script() {
     if (!lua_) return;
     trace(6, "system", "release");
+    sounds_.clear_classes();
+    sounds_.clear_channels();
     // Extend actions first: they still reach their owners while going.
     auto& extends = actions_.extend_list();
     while (!extends.empty()) {

@@ -18,6 +18,7 @@
 #include "engine/script_breakpoints.h"
 #include "engine/script_environments.h"
 #include "input/input_manager.h"
+#include "sound/sound_manager.h"
 #include "world/action_manager.h"
 #include "world/object_manager.h"
 
@@ -213,6 +214,7 @@ private:
     // Fonts, fields, sound and input take their places here as they come.
     action_manager actions_;
     object_manager objects_;
+    sound_manager sounds_;
     input_manager inputs_;
     random_manager randoms_;
 

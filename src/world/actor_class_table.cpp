@@ -4,6 +4,7 @@
 #include "lua.h"
 #include "world/action_manager.h"
 #include "world/actor_class.h"
+#include "world/actor_sounds.h"
 #include "world/actor_manager.h"
 #include "world/coaction.h"
 #include "world/live_objects.h"
@@ -110,8 +111,10 @@ void read_sounds(lua_State* L, int def, st_actor_class* cls) {
             continue;
         }
         if (lua_type(L, -1) != LUA_TSTRING) throw "invalid sound[i]";
-        // Sound classes come with the sound subsystem: no name is known yet.
-        throw "invalid sound name";
+        void* sound_class = actor_find_sound(lua_tostring(L, -1));
+        if (!sound_class) throw "invalid sound name";
+        cls->sounds.push_back(sound_class);
+        lua_pop(L, 1);
     }
     lua_pop(L, 1);
 }

@@ -9,6 +9,7 @@
 #include "world/actor_class.h"
 #include "world/actor_manager.h"
 #include "world/actor_object.h"
+#include "world/actor_sounds.h"
 #include "world/coaction.h"
 #include "world/collision_ray.h"
 #include "world/extend_action.h"
@@ -355,10 +356,11 @@ int state(lua_State* L) {
     return 1;
 }
 
-// Sound classes come with the sound subsystem: no entry plays yet.
 int play(lua_State* L) {
     ACTOR_OR(1);
-    lua_pushboolean(L, 0);
+    const auto& sounds = actor->cls->sounds;
+    uint32_t n = lua_to_uint(L, 2);
+    lua_pushboolean(L, n < sounds.size() && actor_play_sound(actor, sounds[n]));
     return 1;
 }
 
