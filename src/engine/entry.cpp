@@ -7,6 +7,7 @@
 
 #include <clocale>
 
+#include "core/cursor.h"
 #include "core/directories.h"
 #include "core/frame_timer.h"
 #include "core/paths.h"
@@ -18,6 +19,7 @@
 #include "engine/frame_services.h"
 #include "engine/ini_values.h"
 #include "engine/startup_steps.h"
+#include "engine/main_menu.h"
 #include "engine/main_window.h"
 #include "engine/message_box.h"
 #include "engine/path_settings.h"
@@ -157,6 +159,7 @@ void create_main_window(startup_settings& s, HMENU menu) {
         THROW_STARTUP(nullptr);
     }
     set_message_owner(r.window);
+    cursor().window = r.window;
 }
 
 // Shut-down after the loop or after an `exception`.
@@ -221,6 +224,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             create_main_window(settings, menu);
             open_graphic_device(settings, abort_message);
             open_sound_device(settings);
+            init_main_menu(menu);
             open_inputs(settings);
             settings.started = true;
             resize_main_window(main_window(), 1);

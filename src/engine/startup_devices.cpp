@@ -6,6 +6,7 @@
 #include "engine/entry_exceptions.h"
 #include "engine/main_window.h"
 #include "engine/startup_settings.h"
+#include "engine/window_sound.h"
 #include "graphics/graphic.h"
 
 namespace {
@@ -18,8 +19,6 @@ const D3DFORMAT display_formats[12][2] = {
     {D3DFMT_R8G8B8, D3DFMT_A4R4G4B4},   {D3DFMT_X8R8G8B8, D3DFMT_A4R4G4B4},
     {D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5}, {D3DFMT_X4R4G4B4, D3DFMT_A1R5G5B5},
 };
-
-double master_volume = 1.0;
 }  // namespace
 
 void open_graphic_device(startup_settings& s, wstring& abort_message) {
@@ -73,13 +72,17 @@ void open_graphic_device(startup_settings& s, wstring& abort_message) {
 void open_sound_device(startup_settings& s) {
     // The sound device joins here; the volume the user chose is kept so
     // that it is written back unchanged.
-    master_volume = s.volume / 100.0;
+    window_sound_set_volume(s.volume / 100.0);
 }
 
 void open_inputs(startup_settings&) {}
 
 void release_startup_devices() {}
 
-double startup_master_volume_percent() { return master_volume * 100.0; }
+double startup_master_volume_percent() {
+    // A muted sound still has its volume to keep.
+    window_sound_set_mute(false);
+    return window_sound_master_volume() * 100.0;
+}
 
 bool startup_scaling() { return graphic::instance()->scaling(); }

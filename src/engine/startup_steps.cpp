@@ -7,6 +7,7 @@
 #include "core/cpu_features.h"
 #include "core/statistics.h"
 #include "core/trace.h"
+#include "engine/engine_dialogs.h"
 #include "engine/frame_services.h"
 #include "engine/ini_values.h"
 #include "engine/startup_settings.h"
@@ -87,6 +88,13 @@ void start_companions(startup_settings& s) {
     if (s.companion_count > 0) TRACE_ERROR("WinMain", "\t[COMM] no channel: companions not started", -1);
 }
 
+// Whether the update client has a patch list to ask for.
+bool update_url_known(const startup_settings& s) {
+    // The update client brings its URL; without it only NETWORK USE asks.
+    (void)s;
+    return false;
+}
+
 bool run_install(startup_settings& s) {
     const wchar_t* save = s.save_path.c_str();
     if (ini_int(save, L"SETTINGS", L"INSTALL", 0) == 0) {
@@ -95,9 +103,10 @@ bool run_install(startup_settings& s) {
             return false;
         ini_write_text(save, L"SETTINGS", L"INSTALL", L"1");
     }
-    // The network settings dialog joins the first run with the other
-    // dialogs; until then NETWORK INSTALL stays unset so it is still shown
-    // once it exists.
+    if (ini_int(save, L"NETWORK", L"INSTALL", 0) == 0) {
+        if (s.network_use > 0 || update_url_known(s)) show_network_dialog(nullptr);
+        ini_write_text(save, L"NETWORK", L"INSTALL", L"1");
+    }
     return true;
 }
 

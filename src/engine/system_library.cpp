@@ -24,6 +24,8 @@ const luaL_Reg system_functions[] = {
     {"fork", system_fork},
     {"callback", system_callback},
     {"is_tool", system_is_tool},
+    {"store_window", system_store_window},
+    {"restore_window", system_restore_window},
     {"msgloop", system_msgloop},
     {"exit", system_exit},
     {"trace", system_trace},

@@ -26,6 +26,10 @@ int system_exec(lua_State* L);
 int system_fork(lua_State* L);
 int system_callback(lua_State* L);
 
+// Window placements.
+int system_store_window(lua_State* L);
+int system_restore_window(lua_State* L);
+
 // Exit, counters, logging and the engine's state.
 int system_exit(lua_State* L);
 int system_frame(lua_State* L);
