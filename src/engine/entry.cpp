@@ -21,6 +21,7 @@
 #include "engine/startup_steps.h"
 #include "engine/main_menu.h"
 #include "engine/main_window.h"
+#include "engine/memory_statistics.h"
 #include "engine/message_box.h"
 #include "engine/path_settings.h"
 #include "engine/startup_devices.h"
@@ -165,6 +166,7 @@ void create_main_window(startup_settings& s, HMENU menu) {
 // Shut-down after the loop or after an `exception`.
 int32_t shut_down(startup_settings& s, int32_t exit_code, const wchar_t* abort_message) {
     if (exit_code != 0) system_abort(abort_message);
+    memory_statistics_log();
     if (s.started) write_user_settings(s, startup_master_volume_percent(), startup_scaling());
     write_network_settings(s);
     system_manager::instance()->release_all();
@@ -228,6 +230,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             open_inputs(settings);
             settings.started = true;
             resize_main_window(main_window(), 1);
+            memory_sample_first();
             if (!system_manager::instance()->initialize(settings.font_face, settings.main_script,
                                                         settings.debug)) {
                 TRACE_ERROR("WinMain", "system_manager::initialize", -1);

@@ -1,6 +1,7 @@
 #include "engine/frame_services.h"
 
 #include "core/statistics.h"
+#include "engine/memory_statistics.h"
 #include "graphics/graphic.h"
 
 namespace {
@@ -40,4 +41,5 @@ void frame_sound_update() {}
 
 void frame_end() {
     if (frame_stats) frame_stats->end_frame();
+    memory_sample_frame();
 }

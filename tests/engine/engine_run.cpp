@@ -207,7 +207,8 @@ HWND engine_process::wait_box(const std::wstring& caption, DWORD timeout_ms) {
         box_search search = {id_, {}};
         EnumWindows(collect_boxes, reinterpret_cast<LPARAM>(&search));
         for (HWND box : search.found) {
-            if (window_text(box) != caption) continue;
+            if (!caption.empty() && window_text(box) != caption) continue;
+            if (std::find(answered_.begin(), answered_.end(), box) != answered_.end()) continue;
             leave_box(box);
             return box;
         }

@@ -58,8 +58,9 @@ public:
     // Waits for the end, answering boxes with OK; kills it on time-out.
     engine_outcome wait(DWORD timeout_ms);
     bool running() const;
-    // A dialog or message box of the engine whose caption is the text
-    // (null after the time limit). Boxes found here are left to the test.
+    // A dialog or message box of the engine whose caption is the text (any
+    // new one for an empty text; null after the time limit). Boxes found
+    // here are left to the test.
     HWND wait_box(const std::wstring& caption, DWORD timeout_ms);
     // Boxes that wait() must not answer with OK: the answer is the test's.
     void leave_box(HWND box) { answered_.push_back(box); }

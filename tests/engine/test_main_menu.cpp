@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/main_menu.h"
+#include "engine/main_window.h"
 #include "engine/window_placement.h"
 #include "engine/window_sound.h"
 
@@ -125,4 +126,16 @@ TEST(WindowPlacement, StoredPlacementComesBackAndAFixedFrameKeepsItsSize) {
         EXPECT_FALSE(restore_window_pos(second, L"missing", file.c_str()));
         DestroyWindow(second);
     }
+}
+
+TEST(MainWindowCursor, ScriptCursorComesAndGoes) {
+    // Nothing saved yet: a restore does nothing and succeeds.
+    EXPECT_TRUE(set_cursor(16));
+    EXPECT_EQ(nullptr, main_window_script_cursor());
+    EXPECT_TRUE(set_cursor(3));
+    EXPECT_EQ(LoadCursorW(nullptr, IDC_HAND), main_window_script_cursor());
+    EXPECT_TRUE(set_cursor(15));
+    EXPECT_EQ(LoadCursorW(nullptr, IDC_WAIT), main_window_script_cursor());
+    EXPECT_TRUE(set_cursor(-1));
+    EXPECT_EQ(nullptr, main_window_script_cursor());
 }

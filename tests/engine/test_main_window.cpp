@@ -45,6 +45,20 @@ size_t backups(const game_folder& game, const std::wstring& log) {
     return n;
 }
 
+BOOL CALLBACK find_text(HWND child, LPARAM data) {
+    auto* wanted = reinterpret_cast<std::pair<const wchar_t*, bool>*>(data);
+    wchar_t text[256] = {};
+    SendMessageW(child, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
+    if (std::wstring(text) == wanted->first) wanted->second = true;
+    return !wanted->second;
+}
+
+bool has_child_text(HWND box, const wchar_t* text) {
+    std::pair<const wchar_t*, bool> wanted(text, false);
+    EnumChildWindows(box, find_text, reinterpret_cast<LPARAM>(&wanted));
+    return wanted.second;
+}
+
 const wchar_t* const network_caption = L"ネットワーク設定";
 }  // namespace
 
@@ -68,6 +82,22 @@ TEST(MainWindow, MenuChoicesReachTheSettingsFileAndTheScript) {
     // Volume items and unknown ids from 10000 up reach the script; the
     // engine's own switches and low unknown ids do not.
     EXPECT_EQ((std::vector<std::string>{"40206", "12345", "40212"}), heard_commands(game));
+    // The run's memory figures close the log, in megabytes.
+    std::vector<std::pair<std::string, long>> memory;
+    for (auto& line : game.log_lines(L"log\\vytrace.log")) {
+        size_t at = line.find("Memory Statistics: ");
+        if (at == std::string::npos) continue;
+        size_t comma = line.find(", code=", at);
+        memory.emplace_back(line.substr(at + 19, comma - at - 19), std::stol(line.substr(comma + 7)));
+    }
+    ASSERT_EQ(6u, memory.size());
+    const char* names[] = {"system total size",  "system avg used",  "system max used",
+                           "graphic total size", "graphic avg used", "graphic max used"};
+    for (size_t i = 0; i < 6; ++i) EXPECT_EQ(names[i], memory[i].first);
+    EXPECT_GT(memory[0].second, 0);
+    EXPECT_GT(memory[1].second, 0);
+    EXPECT_GE(memory[2].second, memory[1].second);
+    EXPECT_GE(memory[0].second, memory[2].second);
 }
 
 TEST(MainWindow, ScreenModeCommandsOnlySwitchFromTheOtherMode) {
@@ -325,4 +355,64 @@ TEST(MainWindow, KilledRunIsReportedByTheNextStart) {
     EXPECT_EQ(1u, backups(game, L"vytrace")) << "the crashed run's log is kept";
     EXPECT_EQ(1u, backups(game, L"system"));
     EXPECT_EQ("0", ini_value(game, L"save.ini", L"STATUS", L"EXITCODE"));
+}
+
+TEST(AbnormalEnd, DebugRunPacksItsLogsIntoTheUploadFolder) {
+    std::wstring packer = L"Z:" + to_wide(VY_BINARY_DIR "/tests/log_packer.exe");
+    for (auto& c : packer)
+        if (c == L'/') c = L'\\';
+    const std::string trace_section = "[TRACE]\r\nUPLOAD=dev\r\nARCEXT=txt\r\nTOOL=" + to_utf8(packer) +
+                                      "\r\nARGS=\"\"<0>\" \"<1>\" \"<2>\"\"\r\n";
+    wchar_t user[128] = {}, computer[128] = {};
+    GetEnvironmentVariableW(L"USERNAME", user, 128);
+    GetEnvironmentVariableW(L"COMPUTERNAME", computer, 128);
+    const std::wstring archive = std::wstring(L"uploads\\log_") + user + L"_" + computer + L".txt";
+    struct {
+        const char* name;
+        std::string ini;
+        const char* upload_ini;  // null: none
+        bool packed;
+        const char* trace_line;  // expected in vytrace.log, or null
+    } cases[] = {
+        {"debug", "[Vy]\r\nDEBUG=vydebug\r\n" + trace_section, "[dev]\r\nPATH=uploads\r\n", true, nullptr},
+        {"not debug", "[Vy]\r\n" + trace_section, "[dev]\r\nPATH=uploads\r\n", false, nullptr},
+        {"no Upload.ini", "[Vy]\r\nDEBUG=vydebug\r\n" + trace_section, nullptr, false,
+         "system_abort: no Upload.ini, code=-1"},
+        {"no folder", "[Vy]\r\nDEBUG=vydebug\r\n" + trace_section, "[other]\r\nPATH=uploads\r\n", false,
+         "system_abort: no upload path, code=-1"},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        game_folder game(c.ini, "system.exit(2)\n");
+        CreateDirectoryW(game.path(L"uploads").c_str(), nullptr);
+        if (c.upload_ini) game.write(L"Upload.ini", c.upload_ini);
+        engine_outcome out = run_engine(game.dir());
+        ASSERT_FALSE(out.timed_out);
+        EXPECT_EQ(2, out.exit_code);
+        EXPECT_EQ(1u, out.boxes.size()) << "one abnormal-end box";
+        std::string packed = game.read(archive);
+        if (c.packed) {
+            EXPECT_NE(std::string::npos, packed.find("vytrace.log\n")) << packed;
+            EXPECT_NE(std::string::npos, packed.find("system.log\n")) << packed;
+        } else {
+            EXPECT_EQ("<missing>", packed);
+        }
+        if (c.trace_line) EXPECT_TRUE(game.log_has(L"log\\vytrace.log", c.trace_line));
+    }
+}
+
+TEST(MainWindow, OptionIAsksForTheWorkingFolderAndCancelKeepsTheIniFolder) {
+    game_folder game("[Vy]\r\n", "system.exit(0)\n");
+    scratch_dir elsewhere;
+    engine_process engine(elsewhere.dir(), L"-I \"" + game.path(L"system.ini") + L"\"");
+    HWND box = engine.wait_box(L"", box_wait);
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ(nullptr, GetWindow(box, GW_OWNER)) << "asked before the main window exists";
+    EXPECT_TRUE(has_child_text(box, L"VyEngine作業ディレクトリ選択"));
+    press_button(box, IDCANCEL);
+    engine_outcome out = engine.wait(30000);
+    ASSERT_FALSE(out.timed_out);
+    EXPECT_EQ(0, out.exit_code);
+    EXPECT_TRUE(game.log_has(L"log\\vytrace.log", "VyEngine: start up"));
+    EXPECT_FALSE(exists(elsewhere.path(L"log")));
 }
