@@ -416,3 +416,70 @@ TEST(MainWindow, OptionIAsksForTheWorkingFolderAndCancelKeepsTheIniFolder) {
     EXPECT_TRUE(game.log_has(L"log\\vytrace.log", "VyEngine: start up"));
     EXPECT_FALSE(exists(elsewhere.path(L"log")));
 }
+
+TEST(MainWindow, DebugKeysWorkOnlyInDebugMode) {
+    for (bool debug : {false, true}) {
+        SCOPED_TRACE(debug);
+        game_folder game(debug ? "[Vy]\r\nDEBUG=vydebug\r\n" : "[Vy]\r\n",
+                         "system.callback(3, function(id) system.trace(6, 'command ' .. system.frame()) "
+                         "return 1 end)\n");
+        engine_process engine(game.dir(), L"");
+        HWND window = engine.wait_main_window(box_wait);
+        ASSERT_NE(nullptr, window);
+        // F5 stops the frames of a debug run.
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(window, WM_KEYUP, VK_F5, 0, SMTO_NORMAL, 10000, &result);
+        Sleep(200);
+        send_command(window, 12345);
+        Sleep(300);
+        send_command(window, 12345);
+        post_command(window, 3);
+        engine_outcome out = engine.wait(30000);
+        ASSERT_FALSE(out.timed_out);
+        EXPECT_EQ(0, out.exit_code);
+        std::vector<std::string> frames = heard_commands(game);
+        ASSERT_EQ(2u, frames.size());
+        if (debug)
+            EXPECT_EQ(frames[0], frames[1]);
+        else
+            EXPECT_LT(std::stol(frames[0]), std::stol(frames[1]));
+    }
+}
+
+TEST(MainWindow, ResolutionItemsChooseTheDevicesModes) {
+    game_folder game("[Vy]\r\n", command_logger);
+    // A stored size that is no mode of the device gives way to the first.
+    game.write(L"save.ini", "[SETTINGS]\r\nDISPLAY_WIDTH=801\r\nDISPLAY_HEIGHT=601\r\n");
+    std::string first_size;
+    {
+        engine_process engine(game.dir(), L"");
+        HWND window = engine.wait_main_window(box_wait);
+        ASSERT_NE(nullptr, window);
+        send_command(window, 40101);
+        post_command(window, 3);
+        engine_outcome out = engine.wait(30000);
+        ASSERT_FALSE(out.timed_out);
+        first_size = ini_value(game, L"save.ini", L"SETTINGS", L"DISPLAY_WIDTH") + "x" +
+                     ini_value(game, L"save.ini", L"SETTINGS", L"DISPLAY_HEIGHT");
+        EXPECT_TRUE(heard_commands(game).empty()) << "resolution items are the engine's";
+    }
+    EXPECT_NE("801x601", first_size);
+    EXPECT_NE("0x0", first_size);
+    {
+        engine_process engine(game.dir(), L"");
+        HWND window = engine.wait_main_window(box_wait);
+        ASSERT_NE(nullptr, window);
+        send_command(window, 40102);
+        post_command(window, 3);
+        engine_outcome out = engine.wait(30000);
+        ASSERT_FALSE(out.timed_out);
+    }
+    std::string second_size = ini_value(game, L"save.ini", L"SETTINGS", L"DISPLAY_WIDTH") + "x" +
+                              ini_value(game, L"save.ini", L"SETTINGS", L"DISPLAY_HEIGHT");
+    // A second mode has another size; without one the id is an ordinary
+    // command for the script and nothing changes.
+    if (heard_commands(game).empty())
+        EXPECT_NE(first_size, second_size);
+    else
+        EXPECT_EQ(first_size, second_size);
+}
