@@ -483,3 +483,32 @@ TEST(MainWindow, ResolutionItemsChooseTheDevicesModes) {
     else
         EXPECT_EQ(first_size, second_size);
 }
+
+TEST(MainWindow, SnapshotAsksForAFileOwnedByTheWindow) {
+    game_folder game("[Vy]\r\n", "");
+    engine_process engine(game.dir(), L"");
+    HWND window = engine.wait_main_window(box_wait);
+    ASSERT_NE(nullptr, window);
+    post_command(window, 40000);
+    HWND box = engine.wait_box(L"スナップショット保存", box_wait);
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ(window, GetWindow(box, GW_OWNER));
+    press_button(box, IDCANCEL);
+    ASSERT_TRUE(wait_window_gone(box, box_wait));
+
+    post_command(window, 40000);
+    box = engine.wait_box(L"スナップショット保存", box_wait);
+    ASSERT_NE(nullptr, box);
+    // The file name box of the save dialog (cmb13).
+    set_dialog_text(box, 0x47C, game.path(L"shot.png"));
+    press_button(box, IDOK);
+    ASSERT_TRUE(wait_window_gone(box, box_wait));
+    post_command(window, 3);
+    engine_outcome out = engine.wait(30000);
+    ASSERT_FALSE(out.timed_out);
+    EXPECT_EQ(0, out.exit_code);
+    int reported = 0;
+    for (auto& line : game.log_lines(L"log\\vytrace.log"))
+        reported += line.find("IDM_SNAPSHOT: ") != std::string::npos && line.find("shot.png") != std::string::npos;
+    EXPECT_EQ(1, reported) << "the chosen path reaches the snapshot";
+}
