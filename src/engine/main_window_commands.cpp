@@ -138,7 +138,7 @@ void main_window_command(HWND window, UINT id, UINT code) {
     }
 }
 
-void main_window_debug_key(HWND window, WPARAM key) {
+void main_window_debug_key(HWND, WPARAM key) {
     uint32_t fps = current_settings() ? current_settings()->fps : 60;
     system_manager* sm = system_manager::instance();
     switch (key) {
@@ -176,6 +176,6 @@ void main_window_debug_key(HWND window, WPARAM key) {
             IDOK)
             trace::backup_all();
         return;
-    default: (void)window; return;
+    default: return;
     }
 }

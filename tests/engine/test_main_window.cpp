@@ -109,6 +109,9 @@ TEST(MainWindow, ScreenModeCommandsOnlySwitchFromTheOtherMode) {
     engine_process engine(game.dir(), L"");
     HWND window = engine.wait_main_window(box_wait);
     ASSERT_NE(nullptr, window);
+    // Centred only the first time: back from full screen the window
+    // returns to where it was.
+    SetWindowPos(window, nullptr, 30, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     for (UINT id : {2u, 1u, 1u}) send_command(window, id);
     EXPECT_EQ(nullptr, GetMenu(window)) << "full screen has no menu bar";
     EXPECT_EQ(WS_POPUP, static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)) & (WS_POPUP | WS_CAPTION));
@@ -119,6 +122,10 @@ TEST(MainWindow, ScreenModeCommandsOnlySwitchFromTheOtherMode) {
     GetClientRect(window, &client);
     EXPECT_EQ(640, client.right);
     EXPECT_EQ(480, client.bottom);
+    RECT r;
+    GetWindowRect(window, &r);
+    EXPECT_EQ(30, r.left);
+    EXPECT_EQ(40, r.top);
     post_command(window, 3);
     engine_outcome out = engine.wait(30000);
     ASSERT_FALSE(out.timed_out);
