@@ -523,3 +523,26 @@ TEST(MainWindow, SnapshotAsksForAFileOwnedByTheWindow) {
         reported += line.find("IDM_SNAPSHOT: ") != std::string::npos && line.find("shot.png") != std::string::npos;
     EXPECT_EQ(1, reported) << "the chosen path reaches the snapshot";
 }
+
+TEST(MainWindow, AltEnterSwitchesTheScreenOnlyWhenTheUserAllowedIt) {
+    for (const char* allowed : {"0", "1"}) {
+        SCOPED_TRACE(allowed);
+        game_folder game("[Vy]\r\n", command_logger);
+        game.write(L"save.ini", std::string("[SETTINGS]\r\nALTENTER=") + allowed + "\r\n");
+        engine_process engine(game.dir(), L"");
+        HWND window = engine.wait_main_window(box_wait);
+        ASSERT_NE(nullptr, window);
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(window, WM_SYSKEYUP, VK_RETURN, 1 << 29, SMTO_NORMAL, 10000, &result);
+        SendMessageTimeoutW(window, WM_SYSKEYUP, VK_RETURN, 1 << 29, SMTO_NORMAL, 10000, &result);
+        post_command(window, 3);
+        engine_outcome out = engine.wait(30000);
+        ASSERT_FALSE(out.timed_out);
+        EXPECT_EQ(0, out.exit_code);
+        if (std::string(allowed) == "1")
+            EXPECT_EQ((std::vector<std::string>{"1", "2"}), heard_commands(game));
+        else
+            EXPECT_TRUE(heard_commands(game).empty());
+        EXPECT_EQ(allowed, ini_value(game, L"save.ini", L"SETTINGS", L"ALTENTER"));
+    }
+}
