@@ -11,6 +11,7 @@
 #include "core/paths.h"
 #include "core/trace.h"
 #include "engine/entry_exceptions.h"
+#include "engine/file_dialogs.h"
 #include "engine/startup_settings.h"
 
 namespace {
@@ -107,12 +108,12 @@ int32_t parse_command_line(startup_settings& s, command_options& options) {
 }
 
 void choose_working_folder(startup_settings& s) {
-    // The folder dialog comes with the other file dialogs; until then the
-    // ini file's folder is the choice.
     const wchar_t* ini = s.ini_path.c_str();
     const wchar_t* slash = wcsrchr(ini, L'\\');
     wstring folder;
     if (slash) folder.assign(ini, static_cast<size_t>(slash - ini) + 1);
+    wstring chosen;
+    if (choose_folder(folder.c_str(), chosen) && !chosen.empty()) folder = chosen.c_str();
     set_current_directory(folder.c_str());
     recache_base_directory();
 }

@@ -7,6 +7,7 @@
 
 #include <clocale>
 
+#include "core/cursor.h"
 #include "core/directories.h"
 #include "core/frame_timer.h"
 #include "core/paths.h"
@@ -18,10 +19,11 @@
 #include "engine/frame_services.h"
 #include "engine/ini_values.h"
 #include "engine/startup_steps.h"
+#include "engine/main_menu.h"
 #include "engine/main_window.h"
+#include "engine/memory_statistics.h"
 #include "engine/message_box.h"
 #include "engine/path_settings.h"
-#include "engine/sound_menu.h"
 #include "engine/startup_devices.h"
 #include "engine/startup_settings.h"
 #include "engine/system_log.h"
@@ -158,15 +160,14 @@ void create_main_window(startup_settings& s, HMENU menu) {
         THROW_STARTUP(nullptr);
     }
     set_message_owner(r.window);
+    cursor().window = r.window;
 }
 
 // Shut-down after the loop or after an `exception`.
 int32_t shut_down(startup_settings& s, int32_t exit_code, const wchar_t* abort_message) {
     if (exit_code != 0) system_abort(abort_message);
-    if (s.started) {
-        s.play_inactive = sound_menu_play_inactive();
-        write_user_settings(s, startup_master_volume_percent(), startup_scaling());
-    }
+    memory_statistics_log();
+    if (s.started) write_user_settings(s, startup_master_volume_percent(), startup_scaling());
     write_network_settings(s);
     system_manager::instance()->release_all();
     release_startup_devices();
@@ -225,9 +226,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             create_main_window(settings, menu);
             open_graphic_device(settings, abort_message);
             open_sound_device(settings);
+            init_main_menu(menu);
             open_inputs(settings);
             settings.started = true;
             resize_main_window(main_window(), 1);
+            memory_sample_first();
             if (!system_manager::instance()->initialize(settings.font_face, settings.main_script,
                                                         settings.debug)) {
                 TRACE_ERROR("WinMain", "system_manager::initialize", -1);

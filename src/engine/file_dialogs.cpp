@@ -1,6 +1,7 @@
 #include "engine/file_dialogs.h"
 
 #include <commdlg.h>
+#include <shlobj.h>
 
 #include <cwchar>
 #include <string>
@@ -103,4 +104,46 @@ bool show_file_dialog(const wchar_t* title, const wchar_t* extensions, const wch
     if (file_dialog_ex)
         return file_dialog_ex(owner, title, extensions, folder, buffer.chars().data(), length, flags) != 0;
     return open_file_dialog(extensions, owner, title, folder, buffer.chars().data(), length, flags);
+}
+
+namespace {
+const wchar_t* const folder_dialog_title = L"VyEngine作業ディレクトリ選択";
+
+// The item list of a folder as the desktop parses it; null when it does not.
+LPITEMIDLIST parse_folder(const wchar_t* folder) {
+    if (!folder || !*folder) return nullptr;
+    IShellFolder* desktop = nullptr;
+    if (FAILED(SHGetDesktopFolder(&desktop))) return nullptr;
+    std::wstring name(folder);
+    LPITEMIDLIST list = nullptr;
+    if (FAILED(desktop->ParseDisplayName(nullptr, nullptr, &name[0], nullptr, &list, nullptr))) list = nullptr;
+    desktop->Release();
+    return list;
+}
+}  // namespace
+
+bool browse_folder_dialog(const wchar_t* folder, HWND owner, wchar_t* buffer) {
+    LPITEMIDLIST root = parse_folder(folder);
+    wchar_t display[MAX_PATH] = {};
+    BROWSEINFOW info = {};
+    info.hwndOwner = owner;
+    info.pidlRoot = root;
+    info.pszDisplayName = display;
+    info.lpszTitle = folder_dialog_title;
+    bool chosen = false;
+    if (LPITEMIDLIST item = SHBrowseForFolderW(&info)) {
+        chosen = SHGetPathFromIDListW(item, buffer) != FALSE;
+        CoTaskMemFree(item);
+    }
+    if (root) CoTaskMemFree(root);
+    return chosen;
+}
+
+bool choose_folder(const wchar_t* folder, wstring& buffer) {
+    load_dialog_library();
+    buffer.chars().assign(MAX_PATH, L'\0');
+    HWND owner = message_owner();
+    if (dir_dialog_ex)
+        return dir_dialog_ex(owner, folder_dialog_title, folder, buffer.chars().data(), 0) != 0;
+    return browse_folder_dialog(folder, owner, buffer.chars().data());
 }

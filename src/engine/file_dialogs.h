@@ -32,4 +32,13 @@ bool show_file_dialog(const wchar_t* title, const wchar_t* extensions, const wch
 bool open_file_dialog(const wchar_t* extensions, HWND owner, const wchar_t* title, const wchar_t* folder,
                       wchar_t* buffer, uint32_t length, uint32_t flags);
 
+// The working-directory chooser, owned by the main window (none before it
+// exists); the buffer is made 260 characters long. True when a folder was
+// chosen: its path is then in the buffer.
+bool choose_folder(const wchar_t* folder, wstring& buffer);
+
+// The shell's folder browser rooted at the initial folder (when it parses),
+// so the choice stays inside it.
+bool browse_folder_dialog(const wchar_t* folder, HWND owner, wchar_t* buffer);
+
 #endif

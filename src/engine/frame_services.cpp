@@ -2,6 +2,7 @@
 
 #include "core/statistics.h"
 #include "engine/system_manager.h"
+#include "engine/memory_statistics.h"
 #include "graphics/graphic.h"
 #include "input/input.h"
 #include "input/input_manager.h"
@@ -51,4 +52,5 @@ void frame_sound_update() {
 
 void frame_end() {
     if (frame_stats) frame_stats->end_frame();
+    memory_sample_frame();
 }

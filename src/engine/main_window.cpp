@@ -1,16 +1,20 @@
 #include "engine/main_window.h"
 
+#include "core/cursor.h"
 #include "core/trace.h"
+#include "engine/main_menu.h"
+#include "engine/main_window_commands.h"
 #include "engine/message_box.h"
-#include "engine/network_dialog.h"
-#include "engine/sound_menu.h"
+#include "engine/startup_settings.h"
 #include "engine/system_manager.h"
+#include "engine/window_sound.h"
 #include "input/input.h"
 
 namespace {
 main_window_record the_record;
 int32_t pending_code = 0;
 bool window_active = false;
+bool mouse_captured = false;
 
 // An unforced close is the script's to refuse: a result of 0 or less keeps
 // the window (a callback that fails to run lets it close).
@@ -21,13 +25,34 @@ bool close_refused() {
     return result <= 0;
 }
 
-LRESULT on_command(HWND window, WPARAM wparam, LPARAM lparam) {
-    UINT id = LOWORD(wparam);
-    if (lparam != 0) return 0;  // script controls come with their own routing
-    if (id == 3) PostMessageW(window, WM_CLOSE, 0, 0);
-    else if (id == 40003) show_network_dialog(window);
-    else sound_menu_command(the_record.menu, id);
+void on_activate(WPARAM wparam) {
+    bool active = LOWORD(wparam) != WA_INACTIVE && !HIWORD(wparam);
+    window_active = active;
+    if (active) {
+        window_sound_set_mute(user_mute_choice());
+    } else {
+        startup_settings* s = current_settings();
+        bool keep_playing = s && (s->keep_running_inactive || s->play_inactive);
+        if (!keep_playing) window_sound_set_mute(true);
+    }
+    cursor().active = active;
+    cursor_apply_focus();
+}
+
+LRESULT on_close(HWND window, WPARAM forced) {
+    if (forced == 0 && close_refused()) return 0;
+    if (pending_code != 0) system_abort(nullptr);
+    DestroyWindow(window);
     return 0;
+}
+
+void capture_mouse(HWND window, bool on) {
+    if (on) {
+        SetCapture(window);
+    } else if (mouse_captured) {
+        ReleaseCapture();
+    }
+    mouse_captured = on;
 }
 }  // namespace
 
@@ -40,6 +65,13 @@ bool request_exit(int32_t code, bool forced) {
     return !PostMessageW(the_record.window, WM_CLOSE, forced ? 1 : 0, 0);
 }
 
+bool toggle_screen_mode() {
+    startup_settings* s = current_settings();
+    bool full = s && s->full_screen;
+    SendMessageW(the_record.window, WM_COMMAND, full ? menu_window : menu_full_screen, 0);
+    return true;
+}
+
 LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     input::on_window_message(window, message, wparam, lparam);
     switch (message) {
@@ -47,19 +79,52 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
         PostQuitMessage(pending_code);
         the_record.window = nullptr;
         return 0;
+    case WM_MOVE:
+        cursor_apply_clip();
+        return 0;
     case WM_ACTIVATE:
-        window_active = LOWORD(wparam) != WA_INACTIVE && !HIWORD(wparam);
-        sound_menu_activate(window_active);
+        on_activate(wparam);
         return 0;
     case WM_CLOSE:
-        if (wparam == 0 && close_refused()) return 0;
-        if (pending_code != 0) system_abort(nullptr);
-        DestroyWindow(window);
+        return on_close(window, wparam);
+    case WM_SETCURSOR:
+        if (LOWORD(lparam) == HTCLIENT && main_window_script_cursor()) {
+            SetCursor(main_window_script_cursor());
+            return TRUE;
+        }
+        return DefWindowProcW(window, message, wparam, lparam);
+    case WM_NCMOUSEMOVE:
+        if (!main_window_dialog_mode()) cursor_show();
+        return 0;
+    case WM_MOUSEMOVE:
+        if (!main_window_dialog_mode()) cursor_hide();
+        return 0;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        capture_mouse(window, true);
+        return 0;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+        capture_mouse(window, false);
         return 0;
     case WM_KEYDOWN:
         return 0;
+    case WM_KEYUP:
+        if (current_settings() && current_settings()->debug) main_window_debug_key(window, wparam);
+        return 0;
+    case WM_SYSKEYUP:
+        if (wparam == VK_RETURN && current_settings() && current_settings()->alt_enter) toggle_screen_mode();
+        return DefWindowProcW(window, message, wparam, lparam);
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+        // Scroll bars belong to script controls, which route them themselves.
+        return 0;
     case WM_COMMAND:
-        return on_command(window, wparam, lparam);
+        // Script controls (lParam set) have their own routing.
+        if (lparam == 0) main_window_command(window, LOWORD(wparam), HIWORD(wparam));
+        return 0;
     default:
         return DefWindowProcW(window, message, wparam, lparam);
     }

@@ -56,4 +56,21 @@ int32_t pending_exit_code();
 
 bool main_window_active();
 
+// Sends the command of the other screen mode to the main window.
+bool toggle_screen_mode();
+// Dialog mode for script controls: clip children, the device's dialog-box
+// mode, and a re-fit of the window.
+bool enable_control(bool on);
+// 0-15: a system cursor for the client area; anything else restores the
+// class cursor.
+bool set_cursor(int32_t index);
+HCURSOR main_window_script_cursor();
+bool main_window_dialog_mode();
+// A client position, only while the window is active.
+bool set_cursor_pos(int32_t x, int32_t y);
+// A script menu replaces the bar (null: none); in a window the bar is shown
+// at once and, once started, the device is re-fitted to the new client
+// area.
+bool set_menu_visible(HMENU menu);
+
 #endif

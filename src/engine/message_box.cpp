@@ -1,6 +1,7 @@
 #include "engine/message_box.h"
 
 #include "core/strings.h"
+#include "engine/log_upload.h"
 #include "engine/startup_settings.h"
 
 namespace {
@@ -55,7 +56,6 @@ void system_abort(const wchar_t* message) {
         text += L"を強制終了致します。\n原因究明にご協力頂ける場合は、logフォルダ下のファイル一式をWexaまでご送付下さい。\n（Wexaの連絡先はreadme.txtをご参照下さい。）";
     }
     message_box(nullptr, text.c_str(), MB_OK | MB_ICONSTOP);
-    // The log upload of debug runs comes with the upload settings; until
-    // then an abnormal end only reports.
+    if (s) upload_logs(*s);
     abort_done = true;
 }

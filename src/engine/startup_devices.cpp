@@ -7,8 +7,8 @@
 #include "core/trace.h"
 #include "engine/entry_exceptions.h"
 #include "engine/main_window.h"
-#include "engine/sound_menu.h"
 #include "engine/startup_settings.h"
+#include "engine/window_sound.h"
 #include "graphics/graphic.h"
 #include "input/input.h"
 #include "sound/sound.h"
@@ -23,8 +23,6 @@ const D3DFORMAT display_formats[12][2] = {
     {D3DFMT_R8G8B8, D3DFMT_A4R4G4B4},   {D3DFMT_X8R8G8B8, D3DFMT_A4R4G4B4},
     {D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5}, {D3DFMT_X4R4G4B4, D3DFMT_A1R5G5B5},
 };
-
-double master_volume = 1.0;
 }  // namespace
 
 void open_graphic_device(startup_settings& s, wstring& abort_message) {
@@ -80,9 +78,7 @@ void open_sound_device(startup_settings& s) {
     // chose is still kept and written back.
     sound* device = sound::instance();
     if (!device->create(main_window().window)) TRACE_ERROR("WinMain", "sound::create", -1);
-    device->set_volume(static_cast<float>(s.volume / 100.0));
-    master_volume = s.volume / 100.0;
-    sound_menu_start(main_window().menu, s.play_inactive, s.keep_running_inactive);
+    window_sound_set_volume(s.volume / 100.0);
 }
 
 // A missing "input.ini" gives no inputs; the engine runs without them.
@@ -92,15 +88,11 @@ void open_inputs(startup_settings&) {
 
 void release_startup_devices() {
     input::destroy_all();
-    if (sound* device = sound::instance()) {
-        master_volume = device->master_volume();
-        device->release();
-    }
+    if (sound* device = sound::instance()) device->release();
 }
 
 double startup_master_volume_percent() {
-    sound* device = sound::instance();
-    double v = device ? device->master_volume() : master_volume;
+    double v = window_sound_master_volume();
     // The device keeps a float: 1 % reads back as 0.99999998 %, which must
     // not truncate to 0.
     return std::round(v * 100.0 * 10000.0) / 10000.0;

@@ -7,9 +7,9 @@
 #include "core/cpu_features.h"
 #include "core/statistics.h"
 #include "core/trace.h"
+#include "engine/engine_dialogs.h"
 #include "engine/frame_services.h"
 #include "engine/ini_values.h"
-#include "engine/network_dialog.h"
 #include "engine/startup_settings.h"
 
 namespace {
@@ -81,6 +81,9 @@ void read_network_use(startup_settings& s) {
     if (version_text(s.update.settings.patch_version, version)) s.version = version;
 }
 
+// Whether the update client has a patch list to ask for.
+bool update_url_known(const startup_settings& s) { return !s.update.settings.url.empty(); }
+
 bool run_install(startup_settings& s) {
     const wchar_t* save = s.save_path.c_str();
     if (ini_int(save, L"SETTINGS", L"INSTALL", 0) == 0) {
@@ -91,7 +94,7 @@ bool run_install(startup_settings& s) {
     }
     // The first run of a game that uses the network asks the user once.
     if (ini_int(save, L"NETWORK", L"INSTALL", 0) == 0) {
-        if (s.network_use > 0 || !s.update.settings.url.empty()) show_network_dialog(nullptr);
+        if (s.network_use > 0 || update_url_known(s)) show_network_dialog(nullptr);
         ini_write_text(save, L"NETWORK", L"INSTALL", L"1");
     }
     return true;

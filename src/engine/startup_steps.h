@@ -31,6 +31,8 @@ void start_companions(startup_settings& s);
 
 // The first-run install step; false stops the start-up.
 bool run_install(startup_settings& s);
+// Whether the update client has a patch list to ask for.
+bool update_url_known(const startup_settings& s);
 // True when the updater has been started (the engine then ends with 0).
 bool check_update(startup_settings& s);
 

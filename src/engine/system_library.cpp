@@ -40,6 +40,8 @@ const luaL_Reg system_functions[] = {
     {"suspend_transit", system_suspend_transit},
     {"finish_transit", system_finish_transit},
     {"is_tool", system_is_tool},
+    {"store_window", system_store_window},
+    {"restore_window", system_restore_window},
     {"msgloop", system_msgloop},
     {"exit", system_exit},
     {"trace", system_trace},

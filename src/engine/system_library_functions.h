@@ -32,6 +32,9 @@ int system_close_save(lua_State* L);
 int system_save_data(lua_State* L);
 int system_load_data(lua_State* L);
 int system_snapshot(lua_State* L);
+// Window placements.
+int system_store_window(lua_State* L);
+int system_restore_window(lua_State* L);
 
 // Exit, counters, logging and the engine's state.
 int system_exit(lua_State* L);

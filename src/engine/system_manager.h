@@ -180,6 +180,7 @@ public:
     bool running() const { return running_ != 0; }
     void set_running(bool on) { running_ = on ? 1 : 0; }
     void request_step() { step_once_ = 1; }
+    void clear_step() { step_once_ = 0; }
     bool debug() const { return debug_ != 0; }
     const string& main_script() const { return main_script_; }
     object_manager& objects() { return objects_; }

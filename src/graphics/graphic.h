@@ -138,6 +138,11 @@ public:
     graphic_screen_render_layer* screen_layer() const { return screen_layer_; }
     uint32_t frame() const { return frame_; }
     const std::vector<resolution>& resolutions() const { return resolutions_; }
+    // The device's display modes, one per distinct size; choosing one makes
+    // it the full-screen size (at once when in full screen).
+    uint32_t display_mode_count() const { return static_cast<uint32_t>(resolutions_.size()); }
+    const resolution* display_mode(uint32_t index) const;
+    void select_display_mode(uint32_t index);
     uint32_t texture_memory() const { return texture_memory_; }
 
 private:

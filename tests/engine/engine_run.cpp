@@ -201,3 +201,51 @@ bool wait_for_file(const std::wstring& path, DWORD timeout_ms) {
     }
     return exists(path);
 }
+
+HWND engine_process::wait_box(const std::wstring& caption, DWORD timeout_ms) {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeout_ms && running()) {
+        box_search search = {id_, {}};
+        EnumWindows(collect_boxes, reinterpret_cast<LPARAM>(&search));
+        for (HWND box : search.found) {
+            if (!caption.empty() && window_text(box) != caption) continue;
+            if (std::find(answered_.begin(), answered_.end(), box) != answered_.end()) continue;
+            leave_box(box);
+            return box;
+        }
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+void post_command(HWND window, UINT id) { PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+std::wstring dialog_text(HWND box, int id) {
+    wchar_t text[1024] = {};
+    SendDlgItemMessageW(box, id, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+void set_dialog_text(HWND box, int id, const std::wstring& text) {
+    SendDlgItemMessageW(box, id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+bool dialog_checked(HWND box, int id) { return SendDlgItemMessageW(box, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+bool dialog_enabled(HWND box, int id) { return IsWindowEnabled(GetDlgItem(box, id)) != FALSE; }
+
+void click_check(HWND box, int id, bool on) {
+    SendDlgItemMessageW(box, id, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
+}
+
+void press_button(HWND box, int id) { PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+
+bool wait_window_gone(HWND window, DWORD timeout_ms) {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeout_ms) {
+        if (!IsWindow(window)) return true;
+        Sleep(20);
+    }
+    return !IsWindow(window);
+}

@@ -60,6 +60,12 @@ public:
     // Waits for the end, answering boxes with OK; kills it on time-out.
     engine_outcome wait(DWORD timeout_ms);
     bool running() const;
+    // A dialog or message box of the engine whose caption is the text (any
+    // new one for an empty text; null after the time limit). Boxes found
+    // here are left to the test.
+    HWND wait_box(const std::wstring& caption, DWORD timeout_ms);
+    // Boxes that wait() must not answer with OK: the answer is the test's.
+    void leave_box(HWND box) { answered_.push_back(box); }
 
 private:
     HANDLE process_ = nullptr;
@@ -69,6 +75,20 @@ private:
     std::vector<HWND> answered_;
     void answer_boxes();
 };
+
+// Menu commands as the menu sends them.
+void post_command(HWND window, UINT id);
+// Reading and working a dialog of the engine from outside.
+std::wstring dialog_text(HWND box, int id);
+void set_dialog_text(HWND box, int id, const std::wstring& text);
+bool dialog_checked(HWND box, int id);
+bool dialog_enabled(HWND box, int id);
+// Sets the check and tells the dialog, as a click does.
+void click_check(HWND box, int id, bool on);
+// Presses a button (IDOK, IDYES, ...).
+void press_button(HWND box, int id);
+// Waits until the window is gone (false after the time limit).
+bool wait_window_gone(HWND window, DWORD timeout_ms);
 
 // Starts the engine in the folder and waits for it.
 engine_outcome run_engine(const std::wstring& folder, const std::wstring& arguments = L"",

@@ -297,11 +297,15 @@ TEST(EngineRun, GameFilesAreFoundThroughTheSearchPaths) {
 }
 
 TEST(EngineRun, OptionIMovesTheWholeRunIntoTheChosenGameFolder) {
-    // Without a folder dialog the choice is the ini file's folder; logs,
-    // save file and instance lock then follow it.
+    // With the folder dialog cancelled the choice is the ini file's folder;
+    // logs, save file and instance lock then follow it.
     scratch_dir start;
     game_folder game(plain_ini, "system.trace(6, 'moved')\nsystem.exit(0)\n");
-    engine_outcome out = run_engine(start.dir(), L"-I \"" + game.path(L"system.ini") + L"\"");
+    engine_process engine(start.dir(), L"-I \"" + game.path(L"system.ini") + L"\"");
+    HWND box = engine.wait_box(L"", 20000);
+    ASSERT_NE(nullptr, box);
+    PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+    engine_outcome out = engine.wait(30000);
     ASSERT_FALSE(out.timed_out);
     EXPECT_EQ(0, out.exit_code);
     EXPECT_TRUE(game.log_has(L"log\\system.log", "information: trace: moved [0]"));
