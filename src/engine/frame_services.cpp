@@ -2,6 +2,7 @@
 
 #include "core/statistics.h"
 #include "engine/system_manager.h"
+#include "engine/main_window.h"
 #include "engine/memory_statistics.h"
 #include "graphics/graphic.h"
 #include "input/input.h"
@@ -39,6 +40,7 @@ void frame_begin() {
 // switches the screen mode once the main window can toggle it.
 void frame_check_system_keys() {
     if (input::code_state(input_at(0), 13) < 0) system_manager::instance()->restart_script();
+    if (input::code_state(input_at(0), 12) < 0) toggle_screen_mode();
 }
 
 bool frame_render() {
