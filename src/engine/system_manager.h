@@ -15,6 +15,7 @@
 #include "core/strings.h"
 #include "engine/script_breakpoints.h"
 #include "engine/script_environments.h"
+#include "graphics/font_manager.h"
 #include "world/action_manager.h"
 #include "world/object_manager.h"
 
@@ -153,6 +154,7 @@ public:
     bool env_exec(const string& name, const char* text);
     bool env_exec(const string& name, const void* bytes, size_t length);
 
+    graphic_font_manager& fonts() { return fonts_; }
     lua_State* lua() const { return lua_; }
     uint64_t frame() const { return frame_; }
     bool running() const { return running_ != 0; }
@@ -189,7 +191,8 @@ private:
     uint32_t background_colour_ = 0xFFFFFFFFu;
 
     // The per-game managers, built in this order and destroyed in reverse.
-    // Fonts, fields, sound and input take their places here as they come.
+    // Fields and sound take their places here as they come.
+    graphic_font_manager fonts_;
     action_manager actions_;
     object_manager objects_;
     random_manager randoms_;
