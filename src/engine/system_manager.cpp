@@ -33,7 +33,7 @@ void report_script_error(const char* label, const script_error_info& info) {
 }
 }  // namespace
 
-system_manager::system_manager() {
+system_manager::system_manager() : fonts_(graphic::instance()) {
     set_frame_counter(&frame_);
     set_sprite_image_resolver(resolve_image_file);
     set_mesh_texture_resolver(resolve_image_file);
@@ -77,7 +77,7 @@ void system_manager::set_main_script(const wstring& name) {
 
 bool system_manager::initialize(const wstring& font_face, const wstring& main_script, bool debug) {
     set_main_script(main_script);
-    (void)font_face;  // the default face of the font manager, once fonts are in
+    if (!font_face.empty()) fonts_.set_default_face(font_face.c_str());
     debug_ = debug ? 1 : 0;
     if (!create_render_world()) return false;
     if (!create_default_transition()) return false;

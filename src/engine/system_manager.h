@@ -19,6 +19,7 @@
 #include "engine/script_environments.h"
 #include "input/input_manager.h"
 #include "sound/sound_manager.h"
+#include "graphics/font_manager.h"
 #include "world/action_manager.h"
 #include "world/object_manager.h"
 
@@ -175,6 +176,7 @@ public:
     size_t snapshot_count() const { return snapshots_.size(); }
     void release_snapshots();
 
+    graphic_font_manager& fonts() { return fonts_; }
     lua_State* lua() const { return lua_; }
     uint64_t frame() const { return frame_; }
     bool running() const { return running_ != 0; }
@@ -212,7 +214,8 @@ private:
     uint32_t background_colour_ = 0xFFFFFFFFu;
 
     // The per-game managers, built in this order and destroyed in reverse.
-    // Fonts, fields, sound and input take their places here as they come.
+    // Fields and sound take their places here as they come.
+    graphic_font_manager fonts_;
     action_manager actions_;
     object_manager objects_;
     sound_manager sounds_;
