@@ -153,8 +153,9 @@ TEST_F(groups_world, RenamesAreLogged) {
     run("actors.class_create{name = 'A', param = {0}} "
         "a = actors.create{'A', 0, 0, 0} b = actors.create{'A', 0, 0, 0, name = 'other'}");
     log.lines.clear();
-    run("actors.set_name(a, 'hero') actors.set_name(a, 'other') actors.set_name(a)");
+    run("actors.set_name(a) actors.set_name(a, 'hero') actors.set_name(a, 'other') actors.set_name(a)");
     EXPECT_EQ((std::vector<std::string>{
+                  "6 actors.set_name: A[*anonymous*] actor name is changed to *anonymous* successfully",
                   "6 actors.set_name: A[*anonymous*] actor name is changed to hero successfully",
                   "1 actors.create: specified named object other already exists",
                   "1 actors.set_name: fail to change A[hero] actor name to other",
