@@ -187,6 +187,12 @@ TEST_F(groups_world, GroupsAreEnumeratedInOrder) {
         "assert(same(seen, {a})) "
         "seen = {} assert(actors.enum_group('g', function(x) seen[#seen + 1] = x; return x ~= b end, nil, true) == false) "
         "assert(same(seen, {a, b}))",
+        // From an actor's coroutine too.
+        "actors.class_create{name = 'W', param = {0x100000}, action = {start = function() actors.wait() "
+        "  local seen = {} walked = actors.enum_group('g', function(x, v) seen[#seen + 1] = x; return v end, 1) "
+        "  walked = walked and same(seen, {a, b, c}) and same(actors.list_group('g', 1), {a, b, c, d}) "
+        "  actors.wait() end}} "
+        "actors.create{'W', 0, 0, 0} frame() assert(walked == true)",
         // An error stops the walk and is logged.
         "local n = 0 assert(actors.enum_group('g', function() n = n + 1 error('boom') end) == false and n == 1)",
         // A killed member leaves at its final kill; the last takes its place.
