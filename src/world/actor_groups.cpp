@@ -43,6 +43,18 @@ private:
     std::vector<actor_object*> list_;
 };
 
+// Lua errors unwind native frames: the mark goes with them.
+class walk_scope {
+public:
+    explicit walk_scope(actor_group* g) : group_(g) {}
+    ~walk_scope() { group_->busy = 0; }
+    walk_scope(const walk_scope&) = delete;
+    walk_scope& operator=(const walk_scope&) = delete;
+
+private:
+    actor_group* group_;
+};
+
 void drop_member(actor_object* actor, bool releasing) {
     if (releasing) return;
     actor_ref_release(actor);
@@ -149,9 +161,10 @@ void actor_manager::purge(const char* group, bool keep_classes) { purge_walk(gro
 void actor_manager::purge_walk(const char* name, bool keep_classes) {
     actor_group* g = existing_group(name);
     if (!enter_walk(g, name, "actors.purge")) return;
-    const std::vector<std::string> subgroups = g->subgroups;
-    for (const std::string& sub : subgroups) purge_walk(sub.c_str(), keep_classes);
     {
+        walk_scope walk(g);
+        const std::vector<std::string> subgroups = g->subgroups;
+        for (const std::string& sub : subgroups) purge_walk(sub.c_str(), keep_classes);
         pinned_members members(g->members);
         for (actor_object* actor : members.list()) actor_kill(actor);
     }
@@ -176,6 +189,7 @@ void actor_manager::store(const char* group) { store_walk(group); }
 void actor_manager::store_walk(const char* name) {
     actor_group* g = existing_group(name);
     if (!enter_walk(g, name, "actors.store")) return;
+    walk_scope walk(g);
     const std::vector<std::string> subgroups = g->subgroups;
     for (const std::string& sub : subgroups) store_walk(sub.c_str());
     pinned_members members(g->members);
@@ -192,7 +206,6 @@ void actor_manager::store_walk(const char* name) {
             actor->set_run_state(run_frozen);
         }
     }
-    g->busy = 0;
 }
 
 void actor_manager::restore(const char* group) { restore_walk(group); }
@@ -200,6 +213,7 @@ void actor_manager::restore(const char* group) { restore_walk(group); }
 void actor_manager::restore_walk(const char* name) {
     actor_group* g = existing_group(name);
     if (!enter_walk(g, name, "actors.restore")) return;
+    walk_scope walk(g);
     const std::vector<std::string> subgroups = g->subgroups;
     for (const std::string& sub : subgroups) restore_walk(sub.c_str());
     pinned_members members(g->members);
@@ -219,13 +233,13 @@ void actor_manager::restore_walk(const char* name) {
         actor->set_vector(actor->vector[0], actor->vector[1], actor->vector[2]);
         actor_send_system_event(actor, event_activation, {0, 0});
     }
-    g->busy = 0;
 }
 
 bool actor_manager::enum_group(const char* name, actor_group_callback callback, void* user, bool recursive) {
     actor_group* g = existing_group(name);
     if (!g) return true;
     if (!enter_walk(g, name, "actors.enum")) return true;
+    walk_scope walk(g);
     bool result = true;
     {
         pinned_members members(g->members);
@@ -241,7 +255,6 @@ bool actor_manager::enum_group(const char* name, actor_group_callback callback, 
             if (!result) break;
         }
     }
-    g->busy = 0;
     return result;
 }
 
