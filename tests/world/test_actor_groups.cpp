@@ -8,8 +8,6 @@
 #include "world/sprite_class.h"
 
 namespace {
-using ActorGroups = sprite_test;
-
 // Per-frame actions count their steps under a tag; catch slots record
 // events per actor tag.
 const char* const prelude =
@@ -36,10 +34,10 @@ int sprite_bits(lua_State* L) {
     return 1;
 }
 
-class groups_world : public ActorGroups {
+class groups_test : public sprite_test {
 protected:
     void SetUp() override {
-        ActorGroups::SetUp();
+        sprite_test::SetUp();
         fresh();
     }
     void fresh() {
@@ -69,8 +67,9 @@ protected:
         return n;
     }
 };
+using ActorGroups = groups_test;
 
-TEST_F(groups_world, ActLevelsAndModesChooseWhichActorsStep) {
+TEST_F(ActorGroups, ActLevelsAndModesChooseWhichActorsStep) {
     const char* const setup =
         "actors.class_create{name = 'lo', sprite = 's', param = {1}, "
         "  action = {default = counter('lo0'), mode1 = counter('lo1')}} "
@@ -100,7 +99,7 @@ TEST_F(groups_world, ActLevelsAndModesChooseWhichActorsStep) {
     });
 }
 
-TEST_F(groups_world, ActLevelChangesAreLogged) {
+TEST_F(ActorGroups, ActLevelChangesAreLogged) {
     run("actors.class_create{name = 'lo', param = {1}} lo = actors.create{'lo', 0, 0, 0}");
     log.lines.clear();
     run("actors.set_act_level(5) actors.set_act_level(5)");
@@ -116,7 +115,7 @@ TEST_F(groups_world, ActLevelChangesAreLogged) {
               log.lines);
 }
 
-TEST_F(groups_world, RenamedActorsAreFoundByTheirNewName) {
+TEST_F(ActorGroups, RenamedActorsAreFoundByTheirNewName) {
     const char* const setup =
         "actors.class_create{name = 'A', param = {0}} "
         "a = actors.create{'A', 0, 0, 0} b = actors.create{'A', 0, 0, 0, name = 'other'}";
@@ -149,7 +148,7 @@ TEST_F(groups_world, RenamedActorsAreFoundByTheirNewName) {
     });
 }
 
-TEST_F(groups_world, RenamesAreLogged) {
+TEST_F(ActorGroups, RenamesAreLogged) {
     run("actors.class_create{name = 'A', param = {0}} "
         "a = actors.create{'A', 0, 0, 0} b = actors.create{'A', 0, 0, 0, name = 'other'}");
     log.lines.clear();
@@ -163,7 +162,7 @@ TEST_F(groups_world, RenamesAreLogged) {
               log.lines);
 }
 
-TEST_F(groups_world, GroupsAreEnumeratedInOrder) {
+TEST_F(ActorGroups, GroupsAreEnumeratedInOrder) {
     const char* const setup =
         "actors.class_create{name = 'A', param = {0}} "
         "assert(actors.group() == nil) actors.set_group('g') assert(actors.group() == 'g') "
@@ -204,7 +203,7 @@ TEST_F(groups_world, GroupsAreEnumeratedInOrder) {
     });
 }
 
-TEST_F(groups_world, ErrorsAndCyclesInWalksAreLogged) {
+TEST_F(ActorGroups, ErrorsAndCyclesInWalksAreLogged) {
     run("actors.class_create{name = 'A', param = {0}} actors.set_group('g') a = actors.create{'A', 0, 0, 0} "
         "actors.add_group('g', 'g') actors.add_group('g', 'g') actors.add_group('', 'g') "
         "assert(same(actors.list_group('g', true), {a}))");
@@ -221,7 +220,7 @@ TEST_F(groups_world, ErrorsAndCyclesInWalksAreLogged) {
     EXPECT_EQ(0, lua_gettop(L));
 }
 
-TEST_F(groups_world, PurgeKillsMembersAndTakesClassesOut) {
+TEST_F(ActorGroups, PurgeKillsMembersAndTakesClassesOut) {
     const char* const setup =
         "actors.set_group('stage') "
         "actors.class_create{name = 'K', param = {0}, action = {default = counter('K')}} "
@@ -252,7 +251,7 @@ TEST_F(groups_world, PurgeKillsMembersAndTakesClassesOut) {
     });
 }
 
-TEST_F(groups_world, PurgeLogsTheDeaths) {
+TEST_F(ActorGroups, PurgeLogsTheDeaths) {
     run("actors.set_group('stage') actors.class_create{name = 'K', param = {0}} "
         "a = actors.create{'K', 0, 0, 0, name = 'ka'} b = actors.create{'K', 0, 0, 0}");
     log.lines.clear();
@@ -262,7 +261,7 @@ TEST_F(groups_world, PurgeLogsTheDeaths) {
     EXPECT_EQ(2u, log.lines.size());
 }
 
-TEST_F(groups_world, ClassesLockedForAGroupAreUnlockedByItsPurge) {
+TEST_F(ActorGroups, ClassesLockedForAGroupAreUnlockedByItsPurge) {
     run("actors.class_create{name = 'D', sprite = 's', param = {0x400000}} "
         "actors.set_group('stage') actors.add_class('none', 'D', true)");
     st_actor_class* cls = objects->actors.find_class("D");
@@ -284,7 +283,7 @@ TEST_F(groups_world, ClassesLockedForAGroupAreUnlockedByItsPurge) {
     EXPECT_EQ(cls, objects->actors.find_class("D"));  // locked on demand: kept
 }
 
-TEST_F(groups_world, StoredGroupsRestoreTheSameActors) {
+TEST_F(ActorGroups, StoredGroupsRestoreTheSameActors) {
     const char* const setup =
         "actors.class_create{name = 'S', sprite = 's', param = {0x900000}, action = {"
         "  start = function(a) while true do steps.S = (steps.S or 0) + 1 actors.wait() end end, "
@@ -327,7 +326,7 @@ TEST_F(groups_world, StoredGroupsRestoreTheSameActors) {
     });
 }
 
-TEST_F(groups_world, StoredValuesAreListedAndReleased) {
+TEST_F(ActorGroups, StoredValuesAreListedAndReleased) {
     run_cases("actors.class_create{name = 'A', param = {0}} "
               "a = actors.create{'A', 0, 0, 0, name = 'live'} actors.set_store_data(a, {n = 1}) "
               "b = actors.create{'A', 0, 0, 0, name = 'gone'} actors.set_store_data(b, 'two') "
@@ -350,7 +349,7 @@ TEST_F(groups_world, StoredValuesAreListedAndReleased) {
 
 // The watcher of a class loading in the background reports each finished
 // item, then the completion, and ends.
-TEST_F(groups_world, ClassLoadNotifierReportsProgressAndEnds) {
+TEST_F(ActorGroups, ClassLoadNotifierReportsProgressAndEnds) {
     run("progress = {} callback = function(n, total) progress[#progress + 1] = n .. '/' .. total end");
     lua_getglobal(L, "callback");
     const int32_t callback = world_ref_take(L);
