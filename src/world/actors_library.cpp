@@ -22,6 +22,7 @@
 
 int actor_class_create(lua_State* L);
 int actor_create(lua_State* L);
+void actor_groups_library_register(lua_State* L);
 
 namespace {
 int nils(lua_State* L, int n) {
@@ -714,5 +715,6 @@ const luaL_Reg functions[] = {
 
 void actors_library_register(lua_State* L) {
     luaL_register(L, "actors", functions);
+    actor_groups_library_register(L);
     lua_pop(L, 1);
 }
