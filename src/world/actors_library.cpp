@@ -713,8 +713,12 @@ const luaL_Reg functions[] = {
 };
 }  // namespace
 
+// Speed, way, placement and the collision world's settings.
+extern const luaL_Reg actors_motion_functions[];
+
 void actors_library_register(lua_State* L) {
     luaL_register(L, "actors", functions);
     actor_groups_library_register(L);
+    luaL_register(L, nullptr, actors_motion_functions);
     lua_pop(L, 1);
 }
