@@ -1,5 +1,7 @@
 #include "actions/progress_action.h"
 
+#include <cstdint>
+
 #include "actions/action_library.h"
 #include "actions/action_waits.h"
 #include "core/system_timer.h"
@@ -24,7 +26,13 @@ void progress_action::attach(actor_object* owner) {
 }
 
 void progress_action::term(double x) {
-    slice = static_cast<int64_t>(x * static_cast<double>(frame_period()) / 1e9);
+    const double ticks = x * static_cast<double>(frame_period()) / 1e9;
+    // Out of range (or not a number) would make the conversion undefined.
+    if (!(ticks > -9.0e18)) {
+        slice = ticks < 0 ? INT64_MIN / 2 : 0;
+    } else {
+        slice = ticks < 9.0e18 ? static_cast<int64_t>(ticks) : INT64_MAX / 2;
+    }
 }
 
 void progress_action::init(int32_t max) {

@@ -49,6 +49,7 @@ TEST_F(ProgressAction, TermIsAShareOfTheFramePeriod) {
     const std::pair<const char*, int64_t> cases[] = {
         {"1000000000", 16000000}, {"500000000", 8000000}, {"'250000000'", 4000000},
         {"1", 0},                 {"{}", 0},              {"3000000000", 48000000},
+        {"0/0", 0},               {"1e300", INT64_MAX / 2}, {"-1/0", INT64_MIN / 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.first);
