@@ -4,10 +4,12 @@
 
 #include <cstdarg>
 
+#include "actions/action_library.h"
 #include "core/script.h"
 #include "core/system_log.h"
 #include "core/trace.h"
 #include "engine/math_library.h"
+#include "engine/action_hooks.h"
 #include "engine/script_files.h"
 #include "engine/system_library.h"
 #include "engine/system_log.h"
@@ -236,6 +238,8 @@ bool system_manager::init_script() {
     // Fields, the action library, sounds and inputs register here, in that
     // order, as they are built.
     actions_.set_lua(lua_);
+    install_action_hooks();
+    action_library_register(lua_);
     if (!objects_.initialize(lua_)) {
         TRACE_ERROR("system_manager::intialize", "object_manager::initialize", -1);
         return false;
