@@ -125,7 +125,7 @@ TEST(SystemLibraryScreen, ScriptResizesEnablesActivatesAndSwitchesTheWindow) {
                                                 "  [10007] = function() return system.active() end,\n"
                                                 "  [10008] = function() system.fullscreen(true) return system.fullscreen() end,\n"
                                                 "  [10009] = function() system.fullscreen(false) return system.fullscreen(), system.size() end,\n"
-                                                "  [10010] = function() return system.cursor_pos(50, 60) end,\n"
+                                                "  [10010] = function() return system.cursor_pos(50, 60), inputs.pointer(0) end,\n"
                                                 "  [10011] = function() return system.cursor_pos() end,\n"
                                                 "  [10012] = function() system.clip_cursor(10, 20, 110, 220) return 'clip' end,\n"
                                                 "  [10013] = function() system.clip_cursor(false) return 'free' end,\n"
@@ -134,6 +134,8 @@ TEST(SystemLibraryScreen, ScriptResizesEnablesActivatesAndSwitchesTheWindow) {
                                                 "  if steps[id] then show('step ' .. id, steps[id]()) end\n"
                                                 "  return 1\n"
                                                 "end)\n");
+    // One input whose pointer follows the mouse.
+    game.write(L"input.ini", "[INPUT]\r\nNUM=1\r\nAIM=130\r\n[MOUSE]\r\nPTR=16385\r\n[INPUT1-MODE0]\r\nAIM=PTR\r\n");
     engine_process engine(game.dir(), L"");
     HWND window = engine.wait_main_window(box_wait);
     ASSERT_NE(nullptr, window);
@@ -193,7 +195,7 @@ TEST(SystemLibraryScreen, ScriptResizesEnablesActivatesAndSwitchesTheWindow) {
         steps.push_back(v.empty() ? "<none>" : v[0]);
     }
     EXPECT_EQ((std::vector<std::string>{"true", "true,400,300", "true", "true", "true", "true", "true", "true",
-                                        "false,400,300", "true", "50,60", "clip", "free"}),
+                                        "false,400,300", "true,50,60", "50,60", "clip", "free"}),
               steps);
 }
 
