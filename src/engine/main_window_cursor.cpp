@@ -6,6 +6,7 @@
 #include "engine/main_window.h"
 #include "engine/startup_settings.h"
 #include "graphics/graphic.h"
+#include "input/input_manager.h"
 
 namespace {
 HCURSOR script_cursor = nullptr;
@@ -53,8 +54,10 @@ bool set_cursor_pos(int32_t x, int32_t y) {
     if (!main_window_active() || !window) return false;
     POINT p = {x, y};
     ClientToScreen(window, &p);
-    // The input module learns the pointer on its next poll.
-    return SetCursorPos(p.x, p.y) != 0;
+    bool moved = SetCursorPos(p.x, p.y) != 0;
+    // The inputs' pointer follows at once, not at the next mouse message.
+    if (input_manager* inputs = input_manager::instance()) inputs->set_pointer(x, y);
+    return moved;
 }
 
 bool enable_control(bool on) {

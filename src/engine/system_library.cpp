@@ -7,9 +7,7 @@
 #include "lua.h"
 
 namespace {
-// The library's one table, in the order scripts have always seen it; the
-// screen, window, menu, save-data and environment functions take their
-// places between these as they are built.
+// The library's one table, in the order scripts have always seen it.
 const luaL_Reg system_functions[] = {
     {"path", system_path},
     {"set_path", system_set_path},
@@ -35,19 +33,42 @@ const luaL_Reg system_functions[] = {
     {"save_data", system_save_data},
     {"load_data", system_load_data},
     {"snapshot", system_snapshot},
+    {"set_layer_state", system_set_layer_state},
     {"transit", system_transit},
     {"update_transit", system_update_transit},
     {"suspend_transit", system_suspend_transit},
     {"finish_transit", system_finish_transit},
+    {"bgcolor", system_bgcolor},
+    {"image_size", system_image_size},
+    {"font", system_font},
     {"is_tool", system_is_tool},
+    {"size", system_size},
+    {"resize", system_resize},
+    {"active", system_active},
+    {"window", system_size},
+    {"enable", system_enable},
     {"store_window", system_store_window},
     {"restore_window", system_restore_window},
     {"msgloop", system_msgloop},
+    {"fps", system_fps},
+    {"cursor", system_cursor},
+    {"capture_cursor", system_capture_cursor},
+    {"clip_cursor", system_clip_cursor},
+    {"cursor_pos", system_cursor_pos},
+    {"fullscreen", system_fullscreen},
     {"exit", system_exit},
     {"trace", system_trace},
     {"frame", system_frame},
     {"last_exit_code", system_last_exit_code},
+    {"msgbox", system_msgbox},
+    {"beep", system_beep},
     {"info", system_info},
+    {"init_menu", system_init_menu},
+    {"menu", system_menu},
+    {"set_menu", system_set_menu},
+    {"del_menu", system_del_menu},
+    {"menu_state", system_menu_state},
+    {"send_menu", system_send_menu},
     {"is_debug", system_is_debug},
     {"set_debug_routine", system_set_debug_routine},
     {"breakpoint", system_breakpoint},

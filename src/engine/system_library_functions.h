@@ -61,6 +61,34 @@ int system_update_transit(lua_State* L);
 int system_suspend_transit(lua_State* L);
 int system_finish_transit(lua_State* L);
 
+// Screen, window and cursor.
+int system_set_layer_state(lua_State* L);
+int system_bgcolor(lua_State* L);
+int system_image_size(lua_State* L);
+int system_font(lua_State* L);
+int system_size(lua_State* L);
+int system_resize(lua_State* L);
+int system_active(lua_State* L);
+int system_enable(lua_State* L);
+int system_fps(lua_State* L);
+int system_fullscreen(lua_State* L);
+int system_cursor(lua_State* L);
+int system_capture_cursor(lua_State* L);
+int system_clip_cursor(lua_State* L);
+int system_cursor_pos(lua_State* L);
+
+// Messages to the player.
+int system_msgbox(lua_State* L);
+int system_beep(lua_State* L);
+
+// Script menu items.
+int system_init_menu(lua_State* L);
+int system_menu(lua_State* L);
+int system_set_menu(lua_State* L);
+int system_del_menu(lua_State* L);
+int system_menu_state(lua_State* L);
+int system_send_menu(lua_State* L);
+
 // Script environments.
 int system_environ(lua_State* L);
 int system_env_open(lua_State* L);

@@ -5,6 +5,8 @@
 #ifndef VY_ENGINE_SYSTEM_MANAGER_H
 #define VY_ENGINE_SYSTEM_MANAGER_H
 
+#include <windows.h>
+
 #include <cstdint>
 #include <list>
 #include <map>
@@ -83,6 +85,7 @@ public:
     // The standard transition that shows the world between script ones.
     bool create_default_transition();
     void set_background_colour(uint32_t colour);
+    uint32_t background_colour() const { return background_colour_; }
     void set_layer_visible(int position, bool visible);
     int32_t layer_id(int position) const { return layer_ids_[position]; }
     graphic_render_target* render_target(int index) const { return render_targets_[index]; }
@@ -175,6 +178,32 @@ public:
     graphic_texture* snapshot_at(int32_t slot) const;
     size_t snapshot_count() const { return snapshots_.size(); }
     void release_snapshots();
+
+    // Script menu items (system_manager_menu.cpp). The flags hold the item
+    // type and state bits and, for an update, which parts change.
+    struct menu_item_type {
+        enum : uint32_t {
+            type_bits = 0x4a60,  // what a script item may be (no bitmaps: a script has none to give)
+            state_bits = 0x108b,
+            update_text = 1u << 28,
+            update_state = 1u << 29,
+            update_submenu = 1u << 30,
+            update_type = 1u << 31,
+        };
+        uint32_t id = 0;
+        uint32_t flags = 0;
+        wstring text;
+        HMENU submenu = nullptr;
+    };
+    // Inserts into the parent (made as a pop-up when empty); a negative
+    // position appends.
+    static bool create_menu_item(HMENU& parent, const menu_item_type& item, int32_t position);
+    // add: a new script item at a script index (-1 appends); update: every
+    // script item of that id.
+    static bool set_menu(const menu_item_type& item, bool add, int32_t index = -1);
+    static bool delete_menu(int32_t index);
+    static bool init_menu(bool use_bar);
+    static void release_menu();
 
     graphic_font_manager& fonts() { return fonts_; }
     lua_State* lua() const { return lua_; }
