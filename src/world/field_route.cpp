@@ -47,6 +47,9 @@ bool trace_back(const field_map& map, int32_t layer, const std::vector<route_ent
             const route_entry& p = queue[i];
             if (p.depth < e.depth - 1) break;
             if (p.depth != e.depth - 1) continue;
+            // Only a neighbour can be the step before: an entry two cells
+            // away in a line would take the route through the cell between.
+            if (std::abs(p.column - e.column) > 1 || std::abs(p.row - e.row) > 1) continue;
             const int32_t d = std::abs(p.column - e.column) + std::abs(p.row - e.row);
             if (d < best_distance) {
                 best_distance = d;
