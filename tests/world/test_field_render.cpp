@@ -155,3 +155,28 @@ TEST_F(FieldRender, SpritesDrawThroughTheFieldView) {
     EXPECT_EQ(background, at(p, 73, 90));
 }
 }  // namespace
+
+namespace {
+TEST_F(FieldRender, ABackgroundSelectionLoadsTheTexturesWhileFramesRun) {
+    run(cell_set_chunk());
+    run(drawn_field);
+    run("fields.set('')");
+    field_cell_set* tiles = fields->find_cell_set("tiles");
+    ASSERT_NE(nullptr, tiles);
+    EXPECT_EQ(0, tiles->texture.use_count());
+    EXPECT_EQ("true", text("fields.set('shown', true)"));
+    // Loading (false) until the loader thread is done; bounded wait.
+    std::string state = text("fields.is_locked()");
+    for (int i = 0; i < 500 && state == "false"; ++i) {
+        Sleep(10);
+        state = text("fields.is_locked()");
+    }
+    EXPECT_EQ("true", state);
+    EXPECT_EQ(1, tiles->texture.use_count());
+    const std::vector<uint32_t> p = draw();
+    ASSERT_FALSE(p.empty());
+    EXPECT_EQ(tile(1, 0), at(p, 100, 50));
+    run("fields.set('')");
+    EXPECT_EQ(0, tiles->texture.use_count());
+}
+}  // namespace
