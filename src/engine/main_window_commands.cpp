@@ -6,6 +6,8 @@
 #include "core/string_ops.h"
 #include "core/trace.h"
 #include "engine/engine_dialogs.h"
+#include "world/collision_manager.h"
+#include "world/collision_view.h"
 #include "engine/file_dialogs.h"
 #include "engine/frame_loop.h"
 #include "engine/main_menu.h"
@@ -166,7 +168,7 @@ void main_window_debug_key(HWND, WPARAM key) {
         if (sm) sm->request_step();
         return;
     case VK_F8:
-        // Collision bodies are drawn by the world's debug view once it has one.
+        body_render_show(collision_manager::instance(), body_render_count() == 0, -1);
         return;
     case VK_F11:
         message_box(nullptr, L"col_debug.logのダンプが完了しました。", MB_OK | MB_ICONINFORMATION);

@@ -4,11 +4,13 @@
 
 #include <cstdarg>
 
+#include "actions/action_library.h"
 #include "core/script.h"
 #include "core/system_log.h"
 #include "core/trace.h"
 #include "engine/field_view_hooks.h"
 #include "engine/math_library.h"
+#include "engine/action_hooks.h"
 #include "engine/script_files.h"
 #include "engine/system_library.h"
 #include "engine/system_log.h"
@@ -243,6 +245,8 @@ bool system_manager::init_script() {
     init_field_view();
     // The action library registers here as it is built.
     actions_.set_lua(lua_);
+    install_action_hooks();
+    action_library_register(lua_);
     if (!objects_.initialize(lua_)) {
         TRACE_ERROR("system_manager::intialize", "object_manager::initialize", -1);
         return false;

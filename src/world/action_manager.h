@@ -36,6 +36,8 @@ public:
     void drop_holes();
 
     int32_t embed_count = 0;
+    // While set, progress counters never yield (their slices never run out).
+    bool slicing_off = false;
 
     // Lua-function actions (see the definitions made by actions_parse).
     static int32_t script_action(actor_object* actor, void* context, action_slot* slot,

@@ -129,8 +129,9 @@ int actor_class_create(lua_State* L) {
         if (!manager) throw "no actor manager";
         string name, group;
         read_field_string(L, def, "name", name, true, "invalid actorclass name");
-        if (!read_field_string(L, def, "group", group, true, "invalid actorclass group name")) {
-            read_field_string(L, def, "localname", group, true, "invalid actorclass group name");
+        if (!read_field_string(L, def, "group", group, true, "invalid actorclass group name") &&
+            !read_field_string(L, def, "localname", group, true, "invalid actorclass group name")) {
+            group = manager->current_group().c_str();
         }
         st_sprite_class* sprite_class = nullptr;
         float offset[3] = {};
@@ -238,6 +239,7 @@ int actor_class_create(lua_State* L) {
             for (int i = 0; i < 4; ++i) cls->rect[i] = cls->body_shape->bounds[i];
         }
         // Named classes are in the class map since their allocation.
+        if (!name.empty()) manager->join_class(group.c_str(), cls);
         lua_settop(L, def);
         lua_pushlightuserdata(L, cls);
         system_log_trace(6, "actors.class_create", "%s is created successfully",

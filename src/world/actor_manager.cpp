@@ -9,6 +9,7 @@
 #include "world/action_manager.h"
 #include "world/actor_class.h"
 #include "world/actor_object.h"
+#include "world/class_load.h"
 #include "world/coaction.h"
 #include "world/collision_counters.h"
 #include "world/live_objects.h"
@@ -53,6 +54,9 @@ actor_manager::~actor_manager() {
 bool actor_manager::intialize(lua_State* L) {
     if (L) actors_library_register(L);
     collision_counters_init();
+    // A restart finds it registered already; the first entry stays.
+    native_action_register("class_load_notifier", action_manager::instance(), nullptr, class_load_notifier);
+    current_group_.clear();
     act_level = 255;
     act_mode = 0;
     in_pass = false;
@@ -96,6 +100,7 @@ void actor_manager::discard_class(st_actor_class* cls) {
     note_change();
     auto it = classes_.find(cls->name.c_str());
     if (it != classes_.end() && it->second == cls) classes_.erase(it);
+    forget_group_class(cls);
     if (cls->use_count <= 0) {
         cls->use_count = 1;
         drop_class_use(cls);
@@ -106,6 +111,7 @@ void actor_manager::drop_class_use(st_actor_class* cls) {
     if (--cls->use_count > 0 || !(cls->flags & (class_disabled | class_anonymous))) return;
     auto it = classes_.find(cls->name.c_str());
     if (it != classes_.end() && it->second == cls) classes_.erase(it);
+    forget_group_class(cls);
     // Entries must not compare against a class that is gone.
     for (auto& pair : named_) {
         if (pair.second.cls == cls) pair.second.cls = nullptr;
@@ -186,6 +192,7 @@ actor_object* actor_manager::create_object(const char* name, st_actor_class* cls
     }
     actor->named = entry;
     ++entry->users;
+    actor->group = group_of_new(v.group, parent);
     if (entry != unnamed_) {
         entry->cls = cls;
         entry->actor = actor;
@@ -258,6 +265,7 @@ actor_object* actor_manager::create_object(const char* name, st_actor_class* cls
         act_list.push_back(actor);
     }
     ++actor->ref_count;
+    join_group(actor);
     actor->update_visibility();
     return actor;
 }
@@ -358,6 +366,7 @@ void actor_manager::kill(actor_object* actor) {
             script_value_release(entry->stored, action_lua());
         }
     }
+    remove_from_group(actor);
     actor->release();
     if (--actor->ref_count <= 0) actor->flags = actor_released;
     release_list.push_back(actor);
@@ -470,6 +479,7 @@ void actor_manager::clear_all() {
     }
     for (actor_object* actor : all) actor->release();
     for (actor_object* actor : all) delete actor;
+    clear_groups();
     lua_State* L = action_lua();
     for (auto& pair : classes_) {
         pair.second->release(L);

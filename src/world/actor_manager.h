@@ -5,11 +5,13 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "core/singleton.h"
 #include "world/collision_manager.h"
+#include "world/actor_groups.h"
 #include "world/named_objects.h"
 #include "world/script_link.h"
 
@@ -28,6 +30,8 @@ struct actor_create_values {
     script_value init = {0, 0};
     // In place of the class's sprite class.
     st_sprite_class* sprite_class = nullptr;
+    // The group to join; none: the parent's group, else the current group.
+    const char* group = nullptr;
 };
 
 class actor_manager : public singleton<actor_manager> {
@@ -78,7 +82,39 @@ public:
 
     const std::map<std::string, named_object_entry>& named_objects() const { return named_; }
 
+    // Groups, names and stored values (actor_groups.cpp). A group argument
+    // is a name; the empty name is no group.
+    actor_group* find_group(const char* name);  // found or created
+    actor_group* existing_group(const char* name);
+    void add_group(const char* group, const char* member);
+    void add_class(const char* group, const char* class_name, bool lock);
+    // A new named class enters its group's classes.
+    void join_class(const char* group, st_actor_class* cls);
+    void remove_from_group(actor_object* actor);
+    void purge(const char* group, bool keep_classes);
+    void store(const char* group);
+    void restore(const char* group);
+    bool enum_group(const char* group, actor_group_callback callback, void* user, bool recursive);
+    void remove_store(const char* name, bool all);
+    void set_object_act_level(actor_object* actor, int32_t level);
+    // A new name for the actor, or none (null or empty); false when the
+    // name is held by another live actor.
+    bool rename(actor_object* actor, const char* name);
+    const std::string& current_group() const { return current_group_; }
+    void set_current_group(const char* name) { current_group_ = name ? name : ""; }
+
 private:
+    // The group an actor joins at creation, and its joining after.
+    const char* group_of_new(const char* group, const actor_object* parent);
+    void join_group(actor_object* actor);
+    // A class that leaves the class map leaves every group too.
+    void forget_group_class(st_actor_class* cls);
+    void clear_groups();
+    bool enter_walk(actor_group* g, const char* name, const char* origin);
+    void purge_walk(const char* name, bool keep_classes);
+    void store_walk(const char* name);
+    void restore_walk(const char* name);
+
     void drop_class_use(st_actor_class* cls);
     void forget_entry(named_object_entry* entry);
     void activate_new(actor_object* actor);
@@ -87,6 +123,10 @@ private:
     std::map<std::string, named_object_entry> named_;
     named_object_entry* unnamed_ = nullptr;
     bool dispose_pending_ = false;
+    std::map<std::string, actor_group> groups_;
+    // Names actors point at: kept while any actor may, unlike the records.
+    std::set<std::string> group_names_;
+    std::string current_group_;
 
     friend class actor_object;
 };

@@ -94,6 +94,7 @@ public:
     int32_t ref_count = 0;
     int32_t child_count = 0;
     uint32_t blend = 0;
+    const char* group = nullptr;  // the name of its group, or none
 };
 
 // Counted actor references: the old target loses a reference (all ones in

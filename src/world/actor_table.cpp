@@ -99,6 +99,7 @@ int actor_create(lua_State* L) {
         lua_State* AL = actions->lua() ? actions->lua() : L;
         if (AL != L) lua_xmove(L, AL, 1);
         v.init = script_value::stack(lua_gettop(AL));
+        v.group = group.c_str();
         actor_object* actor = manager->create_object(name.c_str(), cls, v, parent);
         lua_pop(AL, 1);
 

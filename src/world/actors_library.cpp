@@ -11,7 +11,9 @@
 #include "world/actor_object.h"
 #include "world/actor_sounds.h"
 #include "world/coaction.h"
+#include "world/collision_manager.h"
 #include "world/collision_ray.h"
+#include "world/collision_view.h"
 #include "world/extend_action.h"
 #include "world/live_objects.h"
 #include "world/named_objects.h"
@@ -22,6 +24,7 @@
 
 int actor_class_create(lua_State* L);
 int actor_create(lua_State* L);
+void actor_groups_library_register(lua_State* L);
 
 namespace {
 int nils(lua_State* L, int n) {
@@ -56,6 +59,18 @@ lua_State* actions_lua(lua_State* L) {
 #define ACTOR_OR(n)                      \
     actor_object* actor = to_actor(L, 1); \
     if (!actor) return nils(L, n)
+
+// The collision debug view; with only the switch the layer id is -1.
+int show_collision(lua_State* L) {
+    int32_t layer = lua_gettop(L) >= 2 ? arg_int(L, 2) : -1;
+    body_render_show(collision_manager::instance(), lua_toboolean(L, 1) != 0, layer);
+    return 0;
+}
+
+int show_collision_layer(lua_State* L) {
+    body_render_filter(lua_isnoneornil(L, 1) ? 0x10000 : arg_int(L, 1));
+    return 0;
+}
 
 int class_create(lua_State* L) { return actor_class_create(L); }
 int create(lua_State* L) { return actor_create(L); }
@@ -676,8 +691,8 @@ const luaL_Reg functions[] = {
     {"set_visible", set_visible},
     {"state", state},
     {"play", play},
-    {"show_collision", nothing},
-    {"show_collision_layer", nothing},
+    {"show_collision", show_collision},
+    {"show_collision_layer", show_collision_layer},
     {"body_attr", body_attr},
     {"set_body_attr", set_body_attr},
     {"set_body_shape", nothing},
@@ -712,7 +727,12 @@ const luaL_Reg functions[] = {
 };
 }  // namespace
 
+// Speed, way, placement and the collision world's settings.
+extern const luaL_Reg actors_motion_functions[];
+
 void actors_library_register(lua_State* L) {
     luaL_register(L, "actors", functions);
+    actor_groups_library_register(L);
+    luaL_register(L, nullptr, actors_motion_functions);
     lua_pop(L, 1);
 }

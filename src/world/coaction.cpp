@@ -15,12 +15,13 @@ coaction::~coaction() {
 }
 
 bool coaction_is_ready(coaction* co) {
+    // Entries belong to whoever added them (a mailbox, a progress counter)
+    // and stay until it removes them; every test runs, as tests may re-arm.
     bool ready = true;
-    for (const coaction_wait& wait : co->waits) {
+    for (size_t i = 0; i < co->waits.size(); ++i) {
+        const coaction_wait& wait = co->waits[i];
         if (wait.test && wait.test(wait.argument) != 0) ready = false;
     }
-    // What was waited for is over; the next wait adds its own entries.
-    if (ready) co->waits.clear();
     return ready;
 }
 

@@ -36,10 +36,21 @@ void send_key(WORD vk, bool down) {
     SendInput(1, &in, sizeof in);
 }
 
-// A short press: held long enough for a few frames at 60 a second.
+// A short press: held long enough for a few frames at 60 a second, and
+// longer while the engine hasn't seen it yet (a loaded machine can stall
+// its frames for longer than a fixed hold).
+template <class F>
+void tap(WORD vk, F seen) {
+    send_key(vk, true);
+    const DWORD start = GetTickCount();
+    Sleep(150);
+    while (!seen() && GetTickCount() - start < 10000) Sleep(20);
+    send_key(vk, false);
+}
+
 void tap(WORD vk) {
     send_key(vk, true);
-    Sleep(150);
+    Sleep(300);
     send_key(vk, false);
 }
 
@@ -73,11 +84,11 @@ TEST(EngineInput, BoundKeysReachScriptsEventsAndTheRestartCode) {
     SetForegroundWindow(window);
     ASSERT_TRUE(wait_until([&] { return GetForegroundWindow() == window; }, 5000));
 
-    tap('Z');
+    tap('Z', [&] { return count_lines(folder, "fire 1") == 1; });
     EXPECT_TRUE(wait_until([&] { return count_lines(folder, "fire -1") == 1; }, 10000));
     tap('R');
     EXPECT_TRUE(wait_until([&] { return count_lines(folder, "system: initialize") == 2; }, 10000));
-    tap('Z');
+    tap('Z', [&] { return count_lines(folder, "fire 1") == 2; });
     EXPECT_TRUE(wait_until([&] { return count_lines(folder, "fire -1") == 2; }, 10000));
     tap('Q');
     engine_outcome out = engine.wait(20000);

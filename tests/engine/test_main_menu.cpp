@@ -60,7 +60,8 @@ TEST(MainMenu, MuteAndUnmuteLeaveExactlyOneItemChecked) {
     EXPECT_TRUE(window_sound_muted());
     EXPECT_TRUE(user_mute_choice());
     EXPECT_EQ(std::vector<UINT>{menu_mute}, checked_items(menu));
-    EXPECT_DOUBLE_EQ(0.95, window_sound_master_volume()) << "muting keeps the volume";
+    // The sound device keeps its volume as a float.
+    EXPECT_NEAR(0.95, window_sound_master_volume(), 1e-6) << "muting keeps the volume";
 
     // A step while muted unmutes and takes that volume.
     select_volume_item(menu, 40211);
@@ -74,7 +75,7 @@ TEST(MainMenu, MuteAndUnmuteLeaveExactlyOneItemChecked) {
     EXPECT_EQ(std::vector<UINT>{40211}, checked_items(menu));
 
     select_volume_item(menu, 40204);
-    EXPECT_DOUBLE_EQ(0.7, window_sound_master_volume());
+    EXPECT_NEAR(0.7, window_sound_master_volume(), 1e-6);
     EXPECT_EQ(std::vector<UINT>{40204}, checked_items(menu));
     window_sound_set_volume(1.0);
     DestroyMenu(menu);

@@ -7,6 +7,7 @@
 
 #include "graphics/texture.h"
 #include "sprite_fixture.h"
+#include "world/collision_view.h"
 #include "world/sprite_class.h"
 
 namespace {
@@ -198,3 +199,39 @@ TEST_F(SpriteRender, ClassesShareTheirImageThroughTheTextureCache) {
     EXPECT_EQ(nullptr, c->image.get()->d3d_texture());
 }
 }  // namespace
+
+TEST_F(SpriteRender, CollisionViewOutlinesBodiesInTheirListColours) {
+    run("actors.class_create{name = 'box', param = {0}, body = {{0, -10, -10, 10, 10}}} "
+        "actors.class_create{name = 'hidden', param = {0}, body = {{0, -10, -10, 10, 10}, attr = 0x8}} "
+        "a = actors.create{'box', 50, 40, 0} h = actors.create{'hidden', 120, 40, 0}");
+    auto outlined = [](uint32_t p) { return (p & 0xFF) > ((p >> 16) & 0xFF) + 60; };
+    std::vector<uint32_t> p = draw();
+    ASSERT_FALSE(p.empty());
+    EXPECT_EQ(background, at(p, 50, 30)) << "nothing shown yet";
+
+    const std::string show = "actors.show_collision(true, " + std::to_string(layer) + ") ";
+    run((show + show).c_str());
+    EXPECT_EQ(4, body_render_count()) << "one renderer a list, however often it is shown";
+    p = draw();
+    EXPECT_TRUE(outlined(at(p, 50, 30))) << std::hex << at(p, 50, 30);  // top edge
+    EXPECT_TRUE(outlined(at(p, 40, 40))) << std::hex << at(p, 40, 40);  // left edge
+    EXPECT_EQ(background, at(p, 50, 40)) << "outlines only";
+    EXPECT_EQ(background, at(p, 120, 30)) << "attr bit 8 is never drawn";
+
+    // A sleeping owner's body leaves the view; a layer filter that names
+    // another layer leaves nothing either.
+    run("actors.sleep(a, true)");
+    p = draw();
+    EXPECT_EQ(background, at(p, 50, 30)) << std::hex << at(p, 50, 30);
+    run("actors.sleep(a, false) actors.show_collision_layer(3)");
+    p = draw();
+    EXPECT_EQ(background, at(p, 50, 30));
+    run("actors.show_collision_layer()");
+    p = draw();
+    EXPECT_TRUE(outlined(at(p, 50, 30)));
+
+    run("actors.show_collision(false) actors.show_collision(false)");
+    EXPECT_EQ(0, body_render_count());
+    p = draw();
+    EXPECT_EQ(background, at(p, 50, 30));
+}

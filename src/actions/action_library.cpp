@@ -1,0 +1,23 @@
+#include "actions/action_library.h"
+
+#include "actions/call_action_library.h"
+#include "actions/native_actions.h"
+#include "actions/progress_action_library.h"
+#include "actions/request_action_library.h"
+#include "world/action_manager.h"
+
+namespace {
+action_library_hooks hooks_;
+}
+
+void set_action_library_hooks(const action_library_hooks& hooks) { hooks_ = hooks; }
+
+const action_library_hooks& action_hooks() { return hooks_; }
+
+void action_library_register(lua_State* L) {
+    // Names already present keep their first entry; registration goes on.
+    native_actions_register(action_manager::instance());
+    request_action_register(L);
+    progress_action_register(L);
+    call_action_register(L);
+}
