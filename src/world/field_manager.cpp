@@ -98,10 +98,13 @@ std::vector<field_cell_set*> field::cell_sets() const {
     return out;
 }
 
-field_manager::field_manager() = default;
+field_manager::field_manager() {
+    if (instance() == this) field_hooks_install(true);
+}
 
 field_manager::~field_manager() {
     release_all();
+    if (instance() == this) field_hooks_install(false);
     loader_.stop();
     // Requests nobody polled: the thread is gone, so nothing runs on them.
     for (root_loader* r : requests_) delete r;

@@ -122,6 +122,10 @@ private:
     resource_loader_manager loader_;
 };
 
+// Plugs the field view into the collision debug view and the actors'
+// bounds tests (or takes it out).
+void field_hooks_install(bool on);
+
 // Registers the `fields` library into the state (the table stays unset
 // on the stack: none left).
 void fields_library_register(lua_State* L);

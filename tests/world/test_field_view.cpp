@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "field_fixture.h"
+#include "world/actor_rect.h"
+#include "world/collision_view.h"
 
 namespace {
 struct conversion_case {
@@ -153,4 +155,46 @@ TEST_F(field_test, SpritesWidenTheMargin) {
     run("fields.set('deep')");
     EXPECT_EQ(1500, fields->view.margin_width);
     EXPECT_FLOAT_EQ(1.0f * (120 + 2 * 1024), fields->view.y_span);
+}
+
+TEST_F(field_test, BoundsTestsAndTheCollisionViewSeeTheField) {
+    run(cell_set_chunk());
+    run(layered_field);
+    st_actor_class* cls = make_class("walker", 0, {});
+    actor_object* a = create(cls);
+    ASSERT_NE(nullptr, a);
+    struct bounds_case {
+        float x, y;
+        uint32_t flags;
+        bool out;
+    };
+    // The layer's own size (320 x 240), or the view (160 x 120) after the
+    // layer's offset (80, 60) is taken off.
+    const bounds_case cases[] = {
+        {300, 100, 0, false},
+        {330, 100, 0, true},
+        {300, 100, actor_rect_view, true},
+        {200, 100, actor_rect_view, false},
+        {200, 190, actor_rect_view, true},
+    };
+    for (const bounds_case& c : cases) {
+        a->set_position(c.x, c.y, 0);
+        EXPECT_EQ(c.out, actor_out_of_bounds(a, c.flags, 0, 0)) << c.x << "," << c.y << " " << c.flags;
+    }
+    // Bodies are outlined where the field shows them.
+    collision_view_hooks& hooks = collision_view();
+    ASSERT_NE(nullptr, hooks.to_view);
+    float v[3];
+    EXPECT_TRUE(hooks.to_view(100, 100, 1, v));
+    EXPECT_FLOAT_EQ(-60.0f, v[0]);
+    EXPECT_FLOAT_EQ(40.0f, v[1]);
+    EXPECT_NEAR((36856.0 * 17 + 1104 + 8 * 2168) / n, v[2], 1e-6);
+    run("fields.view(1000, 1000, 1)");
+    EXPECT_EQ(1, hooks.current_layer());
+    // Without a field the screen bounds an actor.
+    run("fields.set('')");
+    a->set_position(150, 100, 0);
+    EXPECT_FALSE(actor_out_of_bounds(a, 0, 0, 0));
+    a->set_position(170, 100, 0);
+    EXPECT_TRUE(actor_out_of_bounds(a, 0, 0, 0));
 }
