@@ -8,6 +8,7 @@
 #include "core/script.h"
 #include "core/system_log.h"
 #include "core/trace.h"
+#include "engine/field_view_hooks.h"
 #include "engine/math_library.h"
 #include "engine/action_hooks.h"
 #include "engine/script_files.h"
@@ -45,10 +46,12 @@ system_manager::system_manager() : fonts_(graphic::instance()) {
     };
     set_transition_image_resolver(resolve_image_file);
     sound_manager::set_file_resolver(resolve_sound_file);
+    sound_manager::set_view_hooks(field_sound_view_hooks());
 }
 
 system_manager::~system_manager() {
     release_all();
+    sound_manager::set_view_hooks(nullptr);
     if (instance() == this) set_frame_counter(nullptr);
 }
 
@@ -235,8 +238,12 @@ bool system_manager::init_script() {
     register_string_additions(lua_);
     register_images_library(lua_);
     breakpoints_.attach(lua_);  // the list outlives a restart
-    // Fields, the action library, sounds and inputs register here, in that
-    // order, as they are built.
+    if (!fields_.initialize(lua_)) {
+        TRACE_ERROR("system_manager::intialize", "field_manager::initialize", -1);
+        return false;
+    }
+    init_field_view();
+    // The action library registers here as it is built.
     actions_.set_lua(lua_);
     install_action_hooks();
     action_library_register(lua_);
@@ -270,6 +277,11 @@ bool system_manager::system_main() {
     return ok;
 }
 
+void system_manager::init_field_view() {
+    graphic* g = graphic::instance();
+    fields_.init_view(g ? int32_t(g->client_width()) : 0, g ? int32_t(g->client_height()) : 0, 16, 16);
+}
+
 bool system_manager::restart_script() {
     // The running transition ends first, so its end event reaches its actor.
     set_transition(nullptr);
@@ -292,6 +304,7 @@ void system_manager::release_script() {
     // The threads' hold on their owners goes while the actors are still there.
     for (script_thread& t : threads_) actor_ref_release(t.owner);
     inputs_.clear_events();
+    fields_.release_all();
     objects_.actors.clear_all();
     threads_.clear();
     clear_callbacks();

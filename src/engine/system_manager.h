@@ -23,6 +23,7 @@
 #include "sound/sound_manager.h"
 #include "graphics/font_manager.h"
 #include "world/action_manager.h"
+#include "world/field_manager.h"
 #include "world/object_manager.h"
 
 struct lua_State;
@@ -110,6 +111,8 @@ public:
     bool system_main();
     bool restart_script();
     void release_script();
+    // The field view on the screen, with no field.
+    void init_field_view();
     void release_all();
 
     // Frame step.
@@ -215,6 +218,7 @@ public:
     bool debug() const { return debug_ != 0; }
     const string& main_script() const { return main_script_; }
     object_manager& objects() { return objects_; }
+    field_manager& fields() { return fields_; }
     action_manager& actions() { return actions_; }
     script_breakpoints& breakpoints() { return breakpoints_; }
 
@@ -243,8 +247,8 @@ private:
     uint32_t background_colour_ = 0xFFFFFFFFu;
 
     // The per-game managers, built in this order and destroyed in reverse.
-    // Fields and sound take their places here as they come.
     graphic_font_manager fonts_;
+    field_manager fields_;
     action_manager actions_;
     object_manager objects_;
     sound_manager sounds_;

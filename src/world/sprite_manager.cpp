@@ -6,6 +6,7 @@
 #include "graphics/graphic.h"
 #include "graphics/texture.h"
 #include "world/action_manager.h"
+#include "world/field_manager.h"
 #include "world/object_container.h"
 #include "world/sprite_object.h"
 
@@ -52,6 +53,7 @@ void sprite_manager::register_class(st_sprite_class* cls, float scale_x, float s
     const int32_t reach = sprite_class_reach(cls, scale_x, scale_y);
     if (reach_x < reach) reach_x = reach;
     if (reach_y < reach) reach_y = reach;
+    if (field_manager* fields = field_manager::instance()) fields->widen_margin(reach_x, reach_y);
 }
 
 st_sprite_class* sprite_manager::find_class(const char* name) const {

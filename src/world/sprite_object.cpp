@@ -4,6 +4,7 @@
 
 #include "graphics/graphic.h"
 #include "graphics/texture.h"
+#include "world/field.h"
 #include "world/live_objects.h"
 #include "world/object_pool.h"
 #include "world/object_container.h"
@@ -62,10 +63,13 @@ sprite_object::~sprite_object() {
 bool sprite_object::render() {
     // An image that did not load (or is still loading) shows nothing.
     if (!texture_ || !texture_->d3d_texture()) return true;
-    // Until fields convert world positions, the view is the world.
-    position.x = x;
-    position.y = y;
-    position.z = 0.0f;
+    // World positions reach the screen through the field view.
+    const float world[3] = {x, y, z};
+    float view[3];
+    field::position_to_view(zorder, world, view);
+    position.x = view[0];
+    position.y = view[1];
+    position.z = view[2];
     return graphic_sprite_object::render();
 }
 
