@@ -1,5 +1,6 @@
-// Text actions in the running engine: new_text from the main script, its
-// requests and messages, and a reveal that ends in a finish event.
+// Text actions in the running engine: new_text and new_text_ex from the
+// main script, their requests and messages, and a reveal that ends in a
+// finish event.
 #include <gtest/gtest.h>
 
 #include "engine_run.h"
@@ -26,6 +27,12 @@ TEST(EngineTextAction, NewTextAndItsRequestsReachTheMainScript) {
         {"t:request(0x50000104, {}) t:request('0x50000103') show('t4', t:state())",
          {"error: text_action.request: no font color", "information: t4: 13"}},
         {"t:release() show('t5', t.object)", {"information: t5: nil"}},
+        {"x = new_text_ex(hero, {font = {size = 16, face = 'IPAGothic'}}) local s = x:add_set{} "
+         "x:add_text('AB') x:end_text() x:state(s, 6) show('x1', type(new_text_ex), type(s), x:owner() == hero)",
+         {"information: x1: function,userdata,true"}},
+        {"show('x2', new_text_ex(hero, {}))",
+         {"error: text_action_ex.parse: no font", "information: x2: nil"}},
+        {"x:add_set{effect = {{type = 6}}}", {"error: text_action_ex.add_set: invalid effect parameter"}},
     });
 }
 
