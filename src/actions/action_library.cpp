@@ -4,6 +4,8 @@
 #include "actions/native_actions.h"
 #include "actions/progress_action_library.h"
 #include "actions/request_action_library.h"
+#include "actions/text_action_library.h"
+#include "actions/text_action_ex_library.h"
 #include "world/action_manager.h"
 
 namespace {
@@ -17,6 +19,8 @@ const action_library_hooks& action_hooks() { return hooks_; }
 void action_library_register(lua_State* L) {
     // Names already present keep their first entry; registration goes on.
     native_actions_register(action_manager::instance());
+    text_action_register(action_manager::instance(), L);
+    text_action_ex_register(L);
     request_action_register(L);
     progress_action_register(L);
     call_action_register(L);

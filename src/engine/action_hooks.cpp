@@ -18,11 +18,20 @@ bool first_input(player_input_reading& out) {
     out.codes = in->state.codes;
     return true;
 }
+
+// Digital codes only: the text keys read presses and releases.
+bool input_code(int32_t index, int32_t code, int32_t& value) {
+    input* in = index >= 0 ? input_at(size_t(index)) : nullptr;
+    if (!in || code < 0 || code >= int32_t(input_digital_count)) return false;
+    value = in->state.codes[code];
+    return true;
+}
 }  // namespace
 
 void install_action_hooks() {
     action_library_hooks hooks;
     hooks.frame_period = frame_period;
     hooks.first_input = first_input;
+    hooks.input_code = input_code;
     set_action_library_hooks(hooks);
 }
