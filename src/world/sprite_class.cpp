@@ -75,6 +75,10 @@ void set_sprite_image_resolver(sprite_image_resolver resolver) {
     image_resolver = resolver ? resolver : file_system_path;
 }
 
+bool sprite_image_resolve(const char* name, wstring& path, string& entry) {
+    return image_resolver(name, path, entry);
+}
+
 st_sprite_class::st_sprite_class(const char* n) : name(n) { live_object_add(this, live_sprite_class); }
 
 st_sprite_class::~st_sprite_class() {
