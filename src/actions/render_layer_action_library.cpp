@@ -75,6 +75,7 @@ const luaL_Reg methods[] = {
 
 int new_render_layer(lua_State* L) {
     const char* label = "render_layer_action.new";
+    lua_settop(L, 2);
     const int base = lua_gettop(L);
     actor_object* owner = to_actor(L, 1);
     if (!owner) {
