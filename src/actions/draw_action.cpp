@@ -3,6 +3,7 @@
 #include "actions/draw_action.h"
 
 #include <algorithm>
+#include <exception>
 #include <new>
 
 #include "actions/render_layer_action.h"
@@ -127,9 +128,17 @@ bool draw_action::create(lua_State* L, int source, bool class_flag) {
     return true;
 }
 
-draw_scene& draw_action::scene_at(size_t n) {
-    while (scenes.size() <= n) scenes.emplace_back(new draw_scene);
-    return *scenes[n];
+draw_scene* draw_action::scene_at(size_t n) {
+    const size_t before = scenes.size();
+    try {
+        if (n >= before) scenes.reserve(n + 1);
+        while (scenes.size() <= n) scenes.emplace_back(new draw_scene);
+    } catch (const std::exception&) {
+        // A script's index is no reason to end the program.
+        scenes.resize(before);
+        return nullptr;
+    }
+    return scenes[n].get();
 }
 
 bool draw_action::update() {
@@ -195,7 +204,7 @@ bool draw_action::draw_scene_now(draw_scene& s, float x, float y, float z, int32
     view->scale_x = view->scale_y = 1.0f;
     const int32_t tw = r[2] - r[0], th = r[3] - r[1];
     if (tw <= 0 || th <= 0) return true;
-    const int32_t cover_x = int32_t(s.size[0]), cover_y = int32_t(s.size[1]);
+    const int32_t cover_x = script_truncate_int(s.size[0]), cover_y = script_truncate_int(s.size[1]);
     const D3DXVECTOR3 origin = view->position;
     for (int32_t dy = 0; dy < cover_y; dy += th) {
         for (int32_t dx = 0; dx < cover_x; dx += tw) {

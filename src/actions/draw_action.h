@@ -102,8 +102,9 @@ public:
     bool create(lua_State* L, int source, bool class_flag);
     // Scene n from the table at the index; false (logged) at the first bad key.
     bool parse_scene(lua_State* L, int table, size_t n);
-    // The list grown so that index n exists.
-    draw_scene& scene_at(size_t n);
+    // The list grown so that index n exists; none (the list as it was)
+    // when memory for that many scenes can't be had.
+    draw_scene* scene_at(size_t n);
     bool render_scenes();
     // The texture GDI painting goes to: the image, else the blank image.
     graphic_texture* paint_texture() const;

@@ -54,8 +54,9 @@ int set(lua_State* L) {
             }
             return 1;
         }
-        a->scene_at(i).set_active(lua_toboolean(L, 3) != 0);
-        lua_pushboolean(L, 1);
+        draw_scene* s = a->scene_at(i);
+        if (s) s->set_active(lua_toboolean(L, 3) != 0);
+        lua_pushboolean(L, s != nullptr);
         return 1;
     }
     system_log_trace(1, label, "invalid argument num");

@@ -199,9 +199,10 @@ void draw_action::parse_keys(lua_State* L, int table, draw_scene& s) {
 bool draw_action::parse_scene(lua_State* L, int table, size_t n) {
     const int top = lua_gettop(L);
     table = script_abs_index(L, table);
-    draw_scene& s = scene_at(n);
+    draw_scene* s = scene_at(n);
     try {
-        parse_keys(L, table, s);
+        if (!s) throw "invalid scene index";
+        parse_keys(L, table, *s);
         return true;
     } catch (const char* message) {
         lua_settop(L, top);

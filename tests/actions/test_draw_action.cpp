@@ -276,6 +276,9 @@ TEST_F(DrawAction, MethodsAnswerAndLogAsTheyShould) {
         {"d.set_param({}, 0)", "false", "draw_action.set_param", "invalid action object"},
         {"d.set_scene({}, 0)", "false", "draw_action.set_scene", "invalid action object"},
         {"d.get_dc({})", "nil", nullptr, nullptr},
+        // An index no list can grow to fails the call and leaves the list.
+        {"d:set(0x7FFFFFFF, {rect = {0, 0, 8, 8}})", "false", "draw_action.set", "invalid scene index"},
+        {"d:set(0x7FFFFFFF, true)", "false", nullptr, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.call);
