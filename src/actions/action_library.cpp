@@ -1,8 +1,10 @@
 #include "actions/action_library.h"
 
 #include "actions/call_action_library.h"
+#include "actions/draw_action_library.h"
 #include "actions/native_actions.h"
 #include "actions/progress_action_library.h"
+#include "actions/render_layer_action_library.h"
 #include "actions/request_action_library.h"
 #include "actions/text_action_library.h"
 #include "actions/text_action_ex_library.h"
@@ -24,4 +26,6 @@ void action_library_register(lua_State* L) {
     request_action_register(L);
     progress_action_register(L);
     call_action_register(L);
+    draw_action_register(L);
+    render_layer_action_register(L);
 }

@@ -79,6 +79,10 @@ bool resolve_world_image(const char* name, wstring& path, string& entry) {
     return image_resolver(name, path, entry);
 }
 
+bool sprite_image_resolve(const char* name, wstring& path, string& entry) {
+    return image_resolver(name, path, entry);
+}
+
 st_sprite_class::st_sprite_class(const char* n) : name(n) { live_object_add(this, live_sprite_class); }
 
 st_sprite_class::~st_sprite_class() {

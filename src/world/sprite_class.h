@@ -20,8 +20,9 @@ constexpr int32_t shape_set_count = 4;
 // its search paths; without one the name is a path of the file system.
 using sprite_image_resolver = bool (*)(const char* name, wstring& path, string& entry);
 void set_sprite_image_resolver(sprite_image_resolver resolver);
-// The same road for other images of the world (cell sets).
+// The same road for other images of the world (cell sets, drawing actions).
 bool resolve_world_image(const char* name, wstring& path, string& entry);
+bool sprite_image_resolve(const char* name, wstring& path, string& entry);
 
 struct st_sprite_frame {
     int32_t x[way_count];  // top-left pixel of the frame's cell, per way
