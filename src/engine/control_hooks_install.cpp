@@ -24,6 +24,13 @@ bool store(HWND window, const wchar_t* key) {
     return file && store_window_pos(window, key, file);
 }
 
+// Shut-down releases the controls after the main window and its device
+// are gone: there is no dialog mode left to switch then.
+bool switch_dialog_mode(bool on) {
+    HWND w = main_window().window;
+    return w && IsWindow(w) && enable_control(on);
+}
+
 search_path_set* paths() {
     system_manager* sm = system_manager::instance();
     return sm ? &sm->paths() : nullptr;
@@ -34,7 +41,7 @@ void install_control_hooks() {
     control_hooks hooks;
     hooks.main_window = main_handle;
     hooks.dialog_mode = main_window_dialog_mode;
-    hooks.enable_control = enable_control;
+    hooks.enable_control = switch_dialog_mode;
     hooks.restore_window_pos = restore;
     hooks.store_window_pos = store;
     hooks.search_paths = paths;
