@@ -20,14 +20,28 @@ struct dialog_mode_record {
 };
 inline dialog_mode_record dialog_mode;
 inline HWND stand_in_main = nullptr;
+inline int main_wheel_messages = 0;
+inline std::vector<std::wstring> placements;  // "restore key" / "store key"
+
+// Routes control commands as the engine's main window does.
+inline LRESULT CALLBACK stand_in_main_proc(HWND w, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_MOUSEWHEEL) ++main_wheel_messages;
+    if (message == WM_COMMAND && lparam != 0 && LOWORD(wparam) >= 10000) {
+        control_route_command(LOWORD(wparam), HIWORD(wparam));
+        return 0;
+    }
+    return DefWindowProcW(w, message, wparam, lparam);
+}
 
 class controls_test : public world_test {
 protected:
     void SetUp() override {
         world_test::SetUp();
         dialog_mode = dialog_mode_record{};
+        main_wheel_messages = 0;
+        placements.clear();
         WNDCLASSEXW wc = {sizeof wc};
-        wc.lpfnWndProc = DefWindowProcW;
+        wc.lpfnWndProc = stand_in_main_proc;
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = L"vy_test_main";
         wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
@@ -41,6 +55,14 @@ protected:
         hooks.enable_control = [](bool on) {
             dialog_mode.on = on;
             (on ? dialog_mode.switched_on : dialog_mode.switched_off)++;
+            return true;
+        };
+        hooks.restore_window_pos = [](HWND, const wchar_t* key) {
+            placements.push_back(std::wstring(L"restore ") + key);
+            return true;
+        };
+        hooks.store_window_pos = [](HWND, const wchar_t* key) {
+            placements.push_back(std::wstring(L"store ") + key);
             return true;
         };
         set_control_hooks(hooks);

@@ -242,3 +242,45 @@ TEST_F(ScriptWindows, ReleasingTheOwnerDestroysItsWindows) {
     EXPECT_TRUE(IsWindowEnabled(stand_in_main));
     EXPECT_EQ(0, live_control_count());
 }
+
+TEST_F(ScriptWindows, KeptPlacementsUseTheIdOrTheText) {
+    run("a = new_window_ctrl(me, {type = 0x1001, id = 'panel', text = 'Tools'}) "
+        "b = new_window_ctrl(me, {type = 0x1001, text = 'Tools'}) "
+        "c = new_window_ctrl(me, {type = 0x1001, id = 5}) "
+        "d = new_window_ctrl(me, {type = 1, id = 'plain'})");
+    EXPECT_EQ((std::vector<std::wstring>{L"restore panel", L"restore Tools"}), placements);
+    placements.clear();
+    run("a:close() b:release() c:close() d:close()");
+    EXPECT_EQ((std::vector<std::wstring>{L"store panel", L"store Tools"}), placements);
+}
+
+TEST_F(ScriptWindows, WheelWithoutScrollBarsGoesToTheOwner) {
+    run("w = new_window_ctrl(me, {procs = 0x40})");
+    HWND w = window_of("w");
+    SendMessageW(w, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120)), 0);
+    EXPECT_EQ(1, main_wheel_messages);
+    // Less than a notch does nothing.
+    SendMessageW(w, WM_MOUSEWHEEL, MAKEWPARAM(0, 60), 0);
+    EXPECT_EQ(1, main_wheel_messages);
+    EXPECT_EQ("", events());
+}
+
+TEST_F(ScriptWindows, ForeignChildrenCountAsMenuCommands) {
+    run("w = new_window_ctrl(me, {procs = 0x20, rect = {0, 0, 200, 100}})");
+    // A child that is not a script control, whatever its user data holds.
+    HWND foreign = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, window_of("w"),
+                                   reinterpret_cast<HMENU>(10001), nullptr, nullptr);
+    SetWindowLongPtrW(foreign, GWLP_USERDATA, 0x1234);
+    SendMessageW(window_of("w"), WM_COMMAND, MAKEWPARAM(10001, 0), reinterpret_cast<LPARAM>(foreign));
+    EXPECT_EQ("5:10001", events());
+    EXPECT_EQ(0, number("w:notify()"));
+    DestroyWindow(foreign);
+}
+
+TEST_F(ScriptWindows, ButtonOnTheMainWindowRaisesItsClickAtItsOwner) {
+    run("b = new_button_ctrl(me, {id = 'go', rect = {0, 0, 80, 30}}) b:push()");
+    EXPECT_EQ(stand_in_main, GetParent(window_of("b")));
+    EXPECT_EQ("0:go", events());
+    // The main window's routing leaves the stored code alone.
+    EXPECT_EQ(0, number("b:notify()"));
+}
