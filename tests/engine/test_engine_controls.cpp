@@ -1,6 +1,7 @@
 // Script windows and common dialogs in the running engine: a window's
 // events reach its actor, a command sent to the main window from a control
-// id reaches the control's owner, and a colour dialog is answered from
+// id reaches the control's owner, a button's click on the main window
+// reaches its owner, and a colour dialog is answered from
 // outside.
 #include <gtest/gtest.h>
 
@@ -23,6 +24,8 @@ TEST(EngineControls, WindowEventsAndMainWindowCommandsReachTheOwner) {
                      std::string(listener) +
                          "w = new_window_ctrl(hero, {id = 'panel', procs = 0x3, rect = {0, 0, 200, 100}})\n"
                          "bad = new_window_ctrl(hero, {procs = 'x'})\n"
+                         "b = new_button_ctrl(hero, {id = 'go', text = 'Go', rect = {0, 0, 80, 30}})\n"
+                         "b:push()\n"
                          "local f = io.open('ready.txt', 'w') f:write(tostring(w:id()), ' ', tostring(bad)) f:close()\n");
     engine_process engine(game.dir(), L"");
     HWND main = engine.wait_main_window(box_wait);
@@ -34,7 +37,9 @@ TEST(EngineControls, WindowEventsAndMainWindowCommandsReachTheOwner) {
     engine_outcome out = engine.wait(30000);
     ASSERT_FALSE(out.timed_out);
     EXPECT_EQ(0, out.exit_code);
-    EXPECT_EQ("50010000 nil\n50010007 panel\n", game.read(L"events.txt"));
+    // The button on the main window reports its click through the main
+    // window's command routing.
+    EXPECT_EQ("50010000 nil\n50010000 go\n50010007 panel\n", game.read(L"events.txt"));
     EXPECT_TRUE(game.log_has(L"log\\system.log", "window_ctrl.new: invalid new_wnd_ctrl.procs"));
 }
 
