@@ -1,5 +1,6 @@
 #include "engine/frame_services.h"
 
+#include "controls/control_hooks.h"
 #include "core/statistics.h"
 #include "engine/system_manager.h"
 #include "engine/main_window.h"
@@ -29,7 +30,10 @@ void frame_count_render() {
 // Script windows, inputs, sound and statistics join the loop here as they
 // are built; until then a frame only runs the scripts and draws.
 
-bool dialog_message_consumed(MSG&) { return false; }
+bool dialog_message_consumed(MSG& msg) {
+    HWND active = active_script_window();
+    return active && IsDialogMessageW(active, &msg);
+}
 
 void frame_begin() {
     if (frame_stats) frame_stats->begin_frame();

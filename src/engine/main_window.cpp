@@ -1,5 +1,6 @@
 #include "engine/main_window.h"
 
+#include "controls/control_action.h"
 #include "core/cursor.h"
 #include "core/trace.h"
 #include "engine/main_menu.h"
@@ -122,8 +123,11 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
         // Scroll bars belong to script controls, which route them themselves.
         return 0;
     case WM_COMMAND:
-        // Script controls (lParam set) have their own routing.
-        if (lparam == 0) main_window_command(window, LOWORD(wparam), HIWORD(wparam));
+        // Script controls (lParam set) raise their notification at their owner.
+        if (lparam == 0)
+            main_window_command(window, LOWORD(wparam), HIWORD(wparam));
+        else if (LOWORD(wparam) >= 10000)
+            control_route_command(LOWORD(wparam), HIWORD(wparam));
         return 0;
     default:
         return DefWindowProcW(window, message, wparam, lparam);

@@ -4,6 +4,8 @@
 
 #include <cstdarg>
 
+#include "controls/control_library.h"
+#include "engine/control_hooks_install.h"
 #include "actions/action_library.h"
 #include "core/script.h"
 #include "core/system_log.h"
@@ -247,6 +249,8 @@ bool system_manager::init_script() {
     actions_.set_lua(lua_);
     install_action_hooks();
     action_library_register(lua_);
+    install_control_hooks();
+    control_action_register(lua_);
     if (!objects_.initialize(lua_)) {
         TRACE_ERROR("system_manager::intialize", "object_manager::initialize", -1);
         return false;
