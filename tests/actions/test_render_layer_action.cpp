@@ -156,3 +156,26 @@ TEST_F(RenderLayerAction, MembersDrawIntoTheTargetAndGoBack) {
     EXPECT_EQ(cell(0, 0), draw().at(20, 20) | 0xFF000000);
 }
 }  // namespace
+
+namespace {
+// A drawing action has one holder: a second layer takes it from the first,
+// so that neither keeps a member that may be deleted behind its back.
+TEST_F(RenderLayerAction, ASecondLayerTakesTheMemberFromTheFirst) {
+    run("d = new_draw(hero, dir .. 'wide.bmp') d:set(0, {rect = {0, 0, 32, 32}}) "
+        "r1 = new_render_layer(hero, {32, 32}) r2 = new_render_layer(hero, {32, 32})");
+    draw_action* d = object_of<draw_action>("d");
+    render_layer_action* r1 = object_of<render_layer_action>("r1");
+    render_layer_action* r2 = object_of<render_layer_action>("r2");
+    ASSERT_TRUE(d && r1 && r2);
+    EXPECT_EQ("true", text("r1:add(d) and r2:add(d)"));
+    EXPECT_TRUE(r1->members.empty());
+    ASSERT_EQ(1u, r2->members.size());
+    EXPECT_EQ(layer, r2->members[0].previous_layer) << "the layer it had before any render layer";
+    EXPECT_EQ(r2, d->holder);
+    EXPECT_EQ("false", text("r1:remove(d)"));
+    run("d:release()");
+    EXPECT_TRUE(r2->members.empty());
+    run("r1:release() r2:release()");
+    EXPECT_EQ(1u, screen->layers().size());
+}
+}  // namespace
