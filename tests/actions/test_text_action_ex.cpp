@@ -95,6 +95,21 @@ TEST_F(text_action_ex_test, StyleTablesMakeATextOrLogTheirMessage) {
     EXPECT_TRUE(a->glyphs.empty());
 }
 
+// A font object is taken only when the font manager knows it: another
+// pointer is refused, not read as a font.
+TEST_F(text_action_ex_test, FontObjectsMustBeFontsOfTheManager) {
+    font_handle held = fonts->get_font_handle(L"IPAGothic", 16, 400, 0x3000000, 0);
+    ASSERT_TRUE(held.is_valid());
+    set_global_pointer("f", held.font());
+    text_action_ex* a = make("{font = f}");
+    ASSERT_TRUE(a);
+    EXPECT_EQ(held.font(), a->style.font.font());
+    run("t:release()");
+    log.lines.clear();
+    EXPECT_FALSE(make("{font = hero}"));
+    EXPECT_EQ(std::vector<std::string>{"1 text_action_ex.parse: invalid font"}, log.lines);
+}
+
 TEST_F(text_action_ex_test, SetTablesGiveASetOrTheirMessage) {
     ASSERT_TRUE(make((std::string("{") + font16 + "}").c_str()));
     run("first = t:add_set{}");
