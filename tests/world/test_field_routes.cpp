@@ -200,3 +200,22 @@ TEST_F(field_requests, ARequestSearchesTheMapAsItWasWhenAsked) {
     EXPECT_EQ("none", answer("none"));
     EXPECT_TRUE(fields->loader().has_thread());
 }
+
+TEST_F(field_requests, ReleasingEverythingLeavesNoFieldBodiesOrMaps) {
+    use("m", {".#.", "..."});
+    run("asked = fields.request_root(0, 16, 16, 80, 16)");
+    // Wait for the answer without polling it: nobody will.
+    for (int i = 0; i < 500 && fields->loader().completed() == 0; ++i) Sleep(10);
+    ASSERT_EQ(1u, fields->loader().completed());
+    fields->release_all();
+    EXPECT_EQ("nil", text("fields.get()"));
+    EXPECT_EQ(nullptr, fields->find_cell_set("blocks"));
+    EXPECT_EQ(nullptr, fields->map(0));
+    EXPECT_TRUE(places(world().bodies).empty());
+    // The answered request went with the rest; its handle reads as none.
+    EXPECT_EQ("nil", text("fields.check_request_root(asked)"));
+    // The library works on as before.
+    run(block_set);
+    use("again", {"..."});
+    EXPECT_EQ("48 16 / 80 16", root(0, 0, 2, 0));
+}
