@@ -2,7 +2,9 @@
 
 #include "controls/control_constructor.h"
 #include "controls/list_controls.h"
+#include "controls/scrollbar_ctrl_action.h"
 #include "controls/standard_controls.h"
+#include "controls/statusbar_ctrl_action.h"
 
 uint32_t control_key_number(lua_State* L, const char* name, uint32_t fallback, const char* bad) {
     if (!lua_istable(L, 2)) return fallback;
@@ -22,6 +24,8 @@ uint32_t control_key_number(lua_State* L, const char* name, uint32_t fallback, c
 void control_action_register(lua_State* L) {
     window_ctrl_register(L);
     standard_controls_register(L);
+    scrollbar_register(L);
+    statusbar_register(L);
     list_controls_register(L);
     dialog_register(L);
 }

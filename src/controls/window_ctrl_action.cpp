@@ -2,8 +2,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "controls/control_hooks.h"
+#include "controls/scrollbar_ctrl_action.h"
+#include "core/system_log.h"
 #include "core/trace.h"
 #include "lauxlib.h"
 #include "lua.h"
@@ -84,6 +87,71 @@ window_ctrl_action::~window_ctrl_action() {
     // While this object is whole, so WM_DESTROY can store the placement and
     // give the main window back.
     if (window) control_destroy_window(this);
+    detach_bars();
+}
+
+// The bar objects belong to the owner actor and may outlive the window
+// object: they are left without a window.
+void window_ctrl_action::detach_bars() {
+    for (scrollbar_ctrl_action* b : {hbar, vbar}) {
+        if (!b) continue;
+        b->holder = nullptr;
+        b->window = nullptr;
+    }
+    hbar = vbar = nullptr;
+}
+
+void window_ctrl_action::forget_bar(scrollbar_ctrl_action* bar) {
+    if (hbar == bar) hbar = nullptr;
+    if (vbar == bar) vbar = nullptr;
+}
+
+void window_ctrl_action::push_bars(lua_State* L) const {
+    for (scrollbar_ctrl_action* b : {hbar, vbar}) {
+        if (b && b->table_ref >= 0) lua_rawgeti(L, LUA_REGISTRYINDEX, b->table_ref);
+        else lua_pushnil(L);
+    }
+}
+
+bool window_ctrl_action::make_bar(lua_State* L, uint32_t kind, scrollbar_ctrl_action*& out) {
+    auto* b = new (std::nothrow) scrollbar_ctrl_action;
+    if (!b) {
+        system_log_trace(1, "window_ctrl.new", "fail to allocate action object");
+        return false;
+    }
+    extend_action_bind(b, owner, L, extend_action_base_methods);
+    luaL_register(L, nullptr, control_base_methods);
+    luaL_register(L, nullptr, scrollbar_methods);
+    b->table_ref = luaL_ref(L, LUA_REGISTRYINDEX);
+    b->kind = kind;
+    b->window = window;
+    b->holder = this;
+    out = b;
+    return true;
+}
+
+LRESULT window_ctrl_action::on_scroll(HWND w, UINT message, WPARAM wparam, LPARAM lparam, bool& handled) {
+    HWND from = reinterpret_cast<HWND>(lparam);
+    scrollbar_ctrl_action* bar = nullptr;
+    if (!from || from == w) {
+        bar = message == WM_HSCROLL ? hbar : vbar;
+    } else {
+        const int id = GetDlgCtrlID(from);
+        control_action* c =
+            id >= static_cast<int>(control_first_id) ? control_table_at(static_cast<uint32_t>(id) - control_first_id) : nullptr;
+        if (c && c->window == from) bar = dynamic_cast<scrollbar_ctrl_action*>(c);
+    }
+    if (!bar) {
+        handled = false;
+        return 0;
+    }
+    scrollbar_apply_code(bar->window, bar->bar(), LOWORD(wparam));
+    lua_State* L = controls_lua();
+    if ((procs & procs_scroll) && L) {
+        bar->push_id(L);
+        call(6);
+    }
+    return 0;
 }
 
 void window_ctrl_action::call(int32_t code) { control_throw(this, code); }
@@ -136,6 +204,8 @@ bool window_ctrl_action::create(lua_State* L, uint32_t option_word, uint32_t pro
         const control_hooks& h = controls_hooks();
         if (h.restore_window_pos && !placement_key.empty()) h.restore_window_pos(window, placement_key.c_str());
     }
+    if ((options & window_hscroll) && !make_bar(L, scrollbar_window_horizontal, hbar)) return false;
+    if ((options & window_vscroll) && !make_bar(L, scrollbar_window_vertical, vbar)) return false;
     return true;
 }
 
@@ -172,6 +242,9 @@ LRESULT CALLBACK window_ctrl_action::wndproc(HWND w, UINT message, WPARAM wparam
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrW(w, GWLP_USERDATA, 0);
         if (self->window == w) self->window = nullptr;
+        for (control_action* b : {static_cast<control_action*>(self->hbar), static_cast<control_action*>(self->vbar)}) {
+            if (b) b->window = nullptr;
+        }
         return DefDlgProcW(w, message, wparam, lparam);
     }
     bool handled = true;
@@ -218,10 +291,22 @@ LRESULT window_ctrl_action::handle(HWND w, UINT message, WPARAM wparam, LPARAM l
     case WM_MOUSEHWHEEL: {
         const int steps = static_cast<short>(HIWORD(wparam)) / WHEEL_DELTA;
         if (steps == 0) return 0;
-        // Without scroll-bar objects of its own the wheel goes up a level.
-        if (HWND up = get_wnd_info(w, GWLP_HWNDPARENT)) SendMessageW(up, message, wparam, lparam);
+        const WPARAM code = steps > 0 ? SB_PAGEUP : SB_PAGEDOWN;
+        scrollbar_ctrl_action* first = message == WM_MOUSEWHEEL ? vbar : hbar;
+        scrollbar_ctrl_action* second = message == WM_MOUSEWHEEL ? hbar : vbar;
+        if (first) {
+            SendMessageW(w, first == vbar ? WM_VSCROLL : WM_HSCROLL, code, 0);
+        } else if (second) {
+            SendMessageW(w, second == vbar ? WM_VSCROLL : WM_HSCROLL, code, 0);
+        } else if (HWND up = get_wnd_info(w, GWLP_HWNDPARENT)) {
+            // Without bars of its own the wheel goes up a level.
+            SendMessageW(up, message, wparam, lparam);
+        }
         return 0;
     }
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+        return on_scroll(w, message, wparam, lparam, handled);
     case WM_COMMAND: {
         if (!(procs & procs_command) || !L) break;
         if (control_action* c = notifying_control(lparam)) {

@@ -6,6 +6,8 @@
 
 #include "controls/control_action.h"
 
+class scrollbar_ctrl_action;
+
 // Option bits of the `type` key (low byte: the window type 1 to 4).
 enum : uint32_t {
     window_modal = 0x100,
@@ -37,12 +39,21 @@ public:
 
     static LRESULT CALLBACK wndproc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
+    // Pushes the script tables of the bar objects (nil for none).
+    void push_bars(lua_State* L) const;
+    void forget_bar(scrollbar_ctrl_action* bar);
+
     uint32_t options = 0;
     uint32_t procs = 0;
+    scrollbar_ctrl_action* hbar = nullptr;
+    scrollbar_ctrl_action* vbar = nullptr;
 
 private:
     LRESULT handle(HWND w, UINT message, WPARAM wparam, LPARAM lparam, bool& handled);
     void on_destroy(HWND w);
+    bool make_bar(lua_State* L, uint32_t kind, scrollbar_ctrl_action*& out);
+    void detach_bars();
+    LRESULT on_scroll(HWND w, UINT message, WPARAM wparam, LPARAM lparam, bool& handled);
 };
 
 // The brush and cursor named by the `bgcolor` and `cursor` keys; none for

@@ -12,10 +12,14 @@ int close(lua_State* L) {
     return 0;
 }
 
-// Scroll-bar objects are not made for script windows: both are nil.
 int scrollbar(lua_State* L) {
-    lua_pushnil(L);
-    lua_pushnil(L);
+    window_ctrl_action* w = control_arg<window_ctrl_action>(L);
+    if (!w) {
+        lua_pushnil(L);
+        lua_pushnil(L);
+    } else {
+        w->push_bars(L);
+    }
     return 2;
 }
 
