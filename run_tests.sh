@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test under Wine (what CI runs).
+# Builds both archs and runs every test under Wine in the chosen one (what CI
+# runs). VY_ARCH=32|64 forces the arch; see tools/arch.sh.
 set -euo pipefail
 root=$(cd "$(dirname "$0")" && pwd)
+"$root/tools/setup.sh" >/dev/null
+. "$root/tools/arch.sh"
 "$root/tools/build.sh"
-build=${BUILD_DIR:-$root/build}
-case "$build" in /*) ;; *) build=$root/$build ;; esac
-export VY_BUILD_DIR=$build
+# The other arch is built, not run, so that neither build rots.
+echo "run_tests: building the $VY_OTHER_ARCH-bit build as well (not run)"
+VY_ARCH=$VY_OTHER_ARCH "$root/tools/build.sh" >/dev/null
+build=$VY_BUILD_DIR
 . "$root/tools/wine-env.sh"
 status=0
 (cd "$build" && ctest --output-on-failure --timeout 1200 "$@") || status=$?

@@ -8,11 +8,11 @@ if [ -z "${VY_BUILD_DIR:-}" ] && [ -z "${BUILD_DIR:-}" ]; then
   while [ "$d" != / ] && [ ! -f "$d/CMakeCache.txt" ]; do d=$(dirname "$d"); done
   [ "$d" != / ] && export VY_BUILD_DIR=$d
 fi
-. "$(dirname "$0")/wine-env.sh"
+. "$(dirname "$0")/wine-env.sh" || exit 1
 # Output goes through a file: processes Wine starts in the background must not
 # hold the caller's pipes open.
 out=$(mktemp "${TMPDIR:-/tmp}/vy-run.XXXXXX")
-wine "$exe" "$@" >"$out" 2>&1
+"$VY_WINE" "$exe" "$@" >"$out" 2>&1
 rc=$?
 cat "$out"
 rm -f "$out"

@@ -130,6 +130,7 @@ bool draw_action::create(lua_State* L, int source, bool class_flag) {
 
 draw_scene* draw_action::scene_at(size_t n) {
     const size_t before = scenes.size();
+    if (n >= max_scenes) return nullptr;
     try {
         if (n >= before) scenes.reserve(n + 1);
         while (scenes.size() <= n) scenes.emplace_back(new draw_scene);

@@ -103,8 +103,11 @@ public:
     // Scene n from the table at the index; false (logged) at the first bad key.
     bool parse_scene(lua_State* L, int table, size_t n);
     // The list grown so that index n exists; none (the list as it was)
-    // when memory for that many scenes can't be had.
+    // past max_scenes or when memory for that many can't be had.
     draw_scene* scene_at(size_t n);
+    // Scene indexes come from scripts; a list this long is already a
+    // script's mistake, and growing further would only take memory.
+    static constexpr size_t max_scenes = 65536;
     bool render_scenes();
     // The texture GDI painting goes to: the image, else the blank image.
     graphic_texture* paint_texture() const;

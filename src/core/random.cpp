@@ -113,6 +113,7 @@ bool mt_random::restore(const std::vector<uint32_t>& words) {
 void buf_random::set_param(uint32_t p) { param_ = p != 0 ? p : default_count; }
 
 bool buf_random::fill(std::vector<uint32_t>& ring, uint32_t seed, uint32_t count) {
+    if (count > max_count) return false;
     try {
         ring.resize(count);
     } catch (const std::exception&) {
@@ -126,6 +127,7 @@ bool buf_random::fill(std::vector<uint32_t>& ring, uint32_t seed, uint32_t count
 }
 
 bool buf_random::reserve() {
+    if (param_ > max_count) return false;
     try {
         ring_.reserve(param_);
     } catch (const std::exception&) {

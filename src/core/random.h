@@ -74,6 +74,10 @@ public:
     static constexpr uint32_t default_count = 0x10000;
     // Outputs thrown away after seeding, before the ring is filled.
     static constexpr uint32_t discarded = 1024;
+    // The largest ring (256 MB): about what a 32-bit process can still hold.
+    // Counts come from scripts and saved states; a 64-bit process must not
+    // take more than the 32-bit product could.
+    static constexpr uint32_t max_count = 1u << 26;
 
     buf_random() { param_ = default_count; }
     // The ring's size; 0 gives the default.
@@ -84,8 +88,8 @@ public:
     // Without a ring it answers 0.
     uint32_t next() override;
     void save(std::vector<uint32_t>& words) const override;
-    // Refuses an index outside -1..count-1 or a ring that can't be
-    // allocated.
+    // Refuses an index outside -1..count-1 or a ring past max_count or
+    // that can't be allocated.
     bool restore(const std::vector<uint32_t>& words) override;
 
     // Room for the ring ahead of the first seed; false when it can't be had.

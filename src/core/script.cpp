@@ -2,8 +2,11 @@
 // error report they share.
 #include "core/script.h"
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "core/chunk_check.h"
 #include "core/trace.h"
 
 #include "lauxlib.h"
@@ -94,9 +97,41 @@ bool script::load(const char* text, script_error_info& info) {
     return false;
 }
 
+namespace {
+
+// Lua's own loader, after the chunk's counts have been checked against its
+// size; a damaged chunk gets the message Lua gives a truncated one.
+int load_checked(lua_State* state, const void* bytes, size_t size, const char* name) {
+    if (script_check_chunk(bytes, size) == chunk_kind::damaged) {
+        lua_pushfstring(state, "%s: unexpected end in precompiled chunk", name[0] == '@' ? name + 1 : name);
+        return LUA_ERRSYNTAX;
+    }
+    return luaL_loadbuffer(state, static_cast<const char*>(bytes), size, name);
+}
+
+// Precompiled files are read whole and checked like buffers; source files
+// go through Lua's file loader.
+int load_file_checked(lua_State* state, const char* path) {
+    FILE* file = std::fopen(path, "rb");
+    if (!file) return luaL_loadfile(state, path);
+    int first = std::fgetc(file);
+    if (first != LUA_SIGNATURE[0]) {
+        std::fclose(file);
+        return luaL_loadfile(state, path);
+    }
+    std::vector<char> bytes(1, static_cast<char>(first));
+    char block[4096];
+    for (size_t n; (n = std::fread(block, 1, sizeof block, file)) > 0;) bytes.insert(bytes.end(), block, block + n);
+    std::fclose(file);
+    std::string name = std::string("@") + path;
+    return load_checked(state, bytes.data(), bytes.size(), name.c_str());
+}
+
+}  // namespace
+
 bool script::load_buffer(const void* bytes, size_t size, script_error_info& info) {
     current_info_scope scope(&info);
-    int status = luaL_loadbuffer(state_, static_cast<const char*>(bytes), size, "script::load");
+    int status = load_checked(state_, bytes, size, "script::load");
     if (status == 0) return true;
     script_report_error(state_, "script::load", status, &info);
     TRACE_ERROR("script::load", "luaL_loadbuffer", status);
@@ -105,7 +140,7 @@ bool script::load_buffer(const void* bytes, size_t size, script_error_info& info
 
 bool script::load_file(const char* path, script_error_info& info) {
     current_info_scope scope(&info);
-    int status = luaL_loadfile(state_, path);
+    int status = load_file_checked(state_, path);
     if (status == 0) return true;
     script_report_error(state_, "script::load", status, &info);
     TRACE_ERROR("script::load", "luaL_loadfile", status);

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <exception>
 
+#include "core/chunk_check.h"
 #include "core/lua_readers.h"
 #include "core/script.h"
 #include "core/trace.h"
@@ -254,7 +255,10 @@ bool script::restore_value(const uint8_t* bytes, size_t length, const uint8_t** 
             script_error_info info;
             if (!load_buffer(payload, size, info)) {
                 TRACE_ERROR("script::restore", info.message.c_str(), -1);
-                return false;
+                // Bytecode of the other build (32/64-bit) has a header Lua
+                // refuses; its length is known, so the rest still restores.
+                if (script_check_chunk(payload, size) != chunk_kind::foreign) return false;
+                lua_pushnil(state_);
             }
         } else {
             lua_pushnil(state_);  // userdata blocks can't be rebuilt

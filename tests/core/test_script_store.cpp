@@ -1,9 +1,12 @@
 // Stored script values: byte-exact streams, warnings, failures, and a
 // restore that survives any stream it is handed.
 #include <float.h>
+#include <windows.h>
+#include <psapi.h>
 
 #include <cmath>
 #include <cstring>
+#include <algorithm>
 #include <functional>
 #include <random>
 
@@ -31,6 +34,23 @@ bytes sized(uint8_t code, const std::string& payload) {
 bytes operator+(bytes a, const bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
+}
+
+// The most memory this process has held so far. One restore of a damaged
+// stream of a few hundred bytes must not move it by much: a 64-bit process
+// would get what a 32-bit one is refused.
+size_t peak_memory() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    return counters.PeakWorkingSetSize;
+}
+constexpr size_t peak_allowance = 4u << 20;
+
+bool mentions(const std::vector<std::string>& lines, const char* text) {
+    for (const std::string& line : lines)
+        if (line.find(text) != std::string::npos) return true;
+    return false;
 }
 
 TEST_F(ScriptStore, TableStreamIsByteExact) {
@@ -353,7 +373,10 @@ TEST_F(ScriptStoreFuzz, CorruptStreamsRestoreOrFailCleanly) {
             break;
         }
         const uint8_t* end = nullptr;
-        if (s.restore(stream.data(), stream.size(), &end)) {
+        const size_t peak_before = peak_memory();
+        const bool ok = s.restore(stream.data(), stream.size(), &end);
+        ASSERT_LT(peak_memory(), peak_before + peak_allowance) << "round " << round << ": a damaged length was allocated";
+        if (ok) {
             ++restored;
             ASSERT_EQ(1, lua_gettop(L())) << round;
             ASSERT_GE(end, stream.data() + 1);
@@ -368,6 +391,54 @@ TEST_F(ScriptStoreFuzz, CorruptStreamsRestoreOrFailCleanly) {
     EXPECT_GT(failed, 0);
     // Whatever failed said so.
     EXPECT_FALSE(reported().empty());
+}
+
+// A stored function's chunk: its header says which build made it (the size
+// of size_t differs between 32 and 64 bits), and its counts size Lua's
+// arrays.
+TEST_F(ScriptStoreFuzz, ForeignAndDamagedChunksAreRefusedBeforeAllocating) {
+    run("return {before = 1, f = function(a, b) local c = a * b return c + 1, 'k' end, after = 'x'}", 1);
+    bytes base;
+    ASSERT_EQ(0, s.store(base, -1));
+    lua_settop(L(), 0);
+    // The function item: code 7, 32-bit length, then the chunk.
+    const uint8_t header[] = {0x1B, 'L', 'u', 'a', 0x51};
+    auto at = std::search(base.begin(), base.end(), header, header + sizeof header);
+    ASSERT_NE(base.end(), at);
+    const size_t chunk = static_cast<size_t>(at - base.begin());
+    ASSERT_EQ(7, base[chunk - 5]);
+    ASSERT_EQ(sizeof(size_t), base[chunk + 8]);
+
+    // Made by the other build: Lua's own header error, the function
+    // becomes nil and the rest of the table restores.
+    bytes foreign = base;
+    foreign[chunk + 8] = sizeof(size_t) == 4 ? 8 : 4;
+    ASSERT_TRUE(s.restore(foreign.data(), foreign.size()));
+    lua_setglobal(L(), "back");
+    EXPECT_TRUE(holds("back.before == 1 and back.after == 'x' and back.f == nil"));
+    EXPECT_TRUE(mentions(reported(), "bad header in precompiled chunk"));
+
+    // This build's header with a count past the end, for each array the
+    // loader sizes from the chunk: refused, nothing reserved.
+    const size_t peak_before = peak_memory();
+    size_t source_length = 0;
+    std::memcpy(&source_length, base.data() + chunk + 12, sizeof source_length);
+    const size_t first_count = chunk + 12 + sizeof(size_t) + source_length + 2 * sizeof(int) + 4;
+    ASSERT_LT(first_count, base.size());
+    int refused = 0;
+    for (size_t offset = first_count; offset + 4 <= base.size(); ++offset) {
+        bytes damaged = base;
+        const int32_t huge = 0x7FFFFFF0;
+        std::memcpy(damaged.data() + offset, &huge, 4);
+        if (!s.restore(damaged.data(), damaged.size())) {
+            ++refused;
+            EXPECT_EQ(0, lua_gettop(L()));
+        }
+        lua_settop(L(), 0);
+    }
+    EXPECT_GT(refused, 0);
+    EXPECT_TRUE(mentions(reported(), "unexpected end in precompiled chunk"));
+    EXPECT_LT(peak_memory(), peak_before + peak_allowance) << "a damaged count was allocated";
 }
 
 }  // namespace
