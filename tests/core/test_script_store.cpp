@@ -418,6 +418,22 @@ TEST_F(ScriptStoreFuzz, ForeignAndDamagedChunksAreRefusedBeforeAllocating) {
     EXPECT_TRUE(holds("back.before == 1 and back.after == 'x' and back.f == nil"));
     EXPECT_TRUE(mentions(reported(), "bad header in precompiled chunk"));
 
+    // A precompiled script file from the other build: the same refusal.
+    const std::string chunk_bytes(foreign.begin() + static_cast<long>(chunk), foreign.end());
+    const std::wstring file = scratch.path(L"other.luac");
+    HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    DWORD written = 0;
+    WriteFile(h, chunk_bytes.data(), static_cast<DWORD>(chunk_bytes.size()), &written, nullptr);
+    CloseHandle(h);
+    char narrow[MAX_PATH];
+    WideCharToMultiByte(CP_ACP, 0, file.c_str(), -1, narrow, MAX_PATH, nullptr, nullptr);
+    script_error_info info;
+    EXPECT_FALSE(s.load_file(narrow, info));
+    EXPECT_NE(std::string::npos, std::string(info.message.c_str()).find("bad header in precompiled chunk"))
+        << info.message.c_str();
+    reported();
+
     // This build's header with a count past the end, for each array the
     // loader sizes from the chunk: refused, nothing reserved.
     const size_t peak_before = peak_memory();

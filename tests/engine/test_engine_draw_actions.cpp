@@ -33,7 +33,9 @@ TEST(EngineDrawActions, ScenesPaintingAndSavedLayers) {
         "  end\n"
         "  system.exit(3)\n"
         "end)\n";
-    game_folder game("[Vy]\r\nFPS=60\r\n", main);
+    // Every frame rendered, however busy the machine: the layer is saved
+    // two frames after it was made.
+    game_folder game("[Vy]\r\nFPS=60\r\nFRAMESKIP=0\r\n", main);
     CreateDirectoryW(game.path(L"graphic").c_str(), nullptr);
     game.write(L"graphic\\red.bmp", solid_bmp(32, 32, 0xFF0000));
     engine_outcome out = run_engine(game.dir());
