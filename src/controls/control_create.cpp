@@ -97,11 +97,11 @@ control_action* read_parent(lua_State* L) {
     control_action* parent = nullptr;
     if (!lua_isnil(L, -1)) {
         if (!lua_istable(L, -1)) throw "invalid ctrl.parent";
-        lua_getfield(L, -1, "object");
-        extend_action* a = static_cast<extend_action*>(lua_touserdata(L, -1));
-        lua_pop(L, 1);
+        // Only a live object is cast, and only a control with a window can
+        // hold another.
+        extend_action* a = extend_action::get_object(L, lua_gettop(L));
         parent = a ? dynamic_cast<control_action*>(a) : nullptr;
-        if (!parent) throw "invalid ctrl.parent";
+        if (!parent || !parent->window || !IsWindow(parent->window)) throw "invalid ctrl.parent";
     }
     lua_pop(L, 1);
     return parent;

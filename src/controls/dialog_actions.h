@@ -20,6 +20,10 @@ enum : uint32_t {
     file_dialog_relative = 0x20,
 };
 
+// The most files a multiple selection may be sized for: the buffer holds
+// MAX_PATH characters a file, so this bounds it near 8.5 MB in both builds.
+constexpr uint32_t file_dialog_max_ceiling = 16384;
+
 class file_dialog_action : public control_action {
 public:
     // Reads type, init, max and filter of the table at argument 2.

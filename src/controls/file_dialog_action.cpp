@@ -83,7 +83,7 @@ void file_dialog_action::parse(lua_State* L) {
     if (!lua_isnil(L, -1)) {
         if (!lua_isnumber(L, -1)) throw "invalid new_file_dialog.max";
         const double m = lua_tonumber(L, -1);
-        max_files = m > 256 ? static_cast<uint32_t>(m) : 256;
+        max_files = m >= file_dialog_max_ceiling ? file_dialog_max_ceiling : m > 256 ? static_cast<uint32_t>(m) : 256;
     }
     lua_pop(L, 1);
 
@@ -190,8 +190,10 @@ bool file_dialog_action::open() {
         const DWORD code = CommDlgExtendedError();
         TRACE_ERROR("file_dialog_action::open", save ? "GetSaveFileName" : "GetOpenFileName", code);
         if (code != FNERR_BUFFERTOOSMALL || !(type & file_dialog_multiple)) return false;
+        // At the ceiling a larger buffer is not offered.
+        if (max_files >= file_dialog_max_ceiling) return false;
         if (MessageBoxW(nullptr, too_many, title.c_str(), MB_RETRYCANCEL | MB_ICONERROR) != IDRETRY) return false;
-        max_files *= 2;
+        max_files = max_files * 2 < file_dialog_max_ceiling ? max_files * 2 : file_dialog_max_ceiling;
         size_buffer();
     }
 }

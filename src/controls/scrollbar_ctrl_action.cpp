@@ -46,3 +46,13 @@ void scrollbar_apply_code(HWND window, int bar, int code) {
     si.nPos = pos;
     SetScrollInfo(window, bar, &si, TRUE);
 }
+
+void scrollbar_route_scroll(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    HWND from = reinterpret_cast<HWND>(lparam);
+    if (!from) {
+        scrollbar_apply_code(window, message == WM_HSCROLL ? SB_HORZ : SB_VERT, LOWORD(wparam));
+        return;
+    }
+    auto* bar = dynamic_cast<scrollbar_ctrl_action*>(control_of_window(from));
+    if (bar && bar->window == from) scrollbar_apply_code(from, bar->bar(), LOWORD(wparam));
+}

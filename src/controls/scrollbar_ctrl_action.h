@@ -28,6 +28,11 @@ DWORD scrollbar_style(uint32_t type);
 // Moves the bar as the scroll code asks; the position is clamped when set.
 void scrollbar_apply_code(HWND window, int bar, int code);
 
+// WM_HSCROLL / WM_VSCROLL on a window that routes no events of its own (the
+// engine's main window): the code moves the scroll-bar control of lParam,
+// or the window's own bar when lParam is none.
+void scrollbar_route_scroll(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
 extern const luaL_Reg scrollbar_methods[];
 void scrollbar_register(lua_State* L);
 

@@ -1,5 +1,8 @@
 #include "controls/standard_controls.h"
 
+#include "core/system_log.h"
+#include "world/sprite_class.h"
+
 namespace {
 LRESULT CALLBACK group_box_subclass_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     auto* group = dynamic_cast<group_ctrl_action*>(control_of_window(window));
@@ -51,4 +54,57 @@ WPARAM button_check_of_state(int32_t state) {
 
 int32_t button_state_of_check(LRESULT check) {
     return check == BST_INDETERMINATE ? 1 : check == BST_CHECKED ? 2 : 0;
+}
+
+button_ctrl_action::~button_ctrl_action() {
+    if (window) SendMessageW(window, BM_SETIMAGE, IMAGE_BITMAP, 0);
+    if (bitmap) DeleteObject(bitmap);
+}
+
+void button_ctrl_action::set_image(const char* name) {
+    wstring path;
+    string entry;
+    if (!sprite_image_resolve(name, path, entry)) {
+        system_log_trace(1, "button_ctrl.new", "invalid image path");
+        return;
+    }
+    // The picture is loaded by the system from a plain file.
+    if (!entry.empty()) {
+        system_log_trace(1, "button_ctrl.new", "archive path is invalid as image path");
+        return;
+    }
+    if (bitmap) {
+        SendMessageW(window, BM_SETIMAGE, IMAGE_BITMAP, 0);
+        DeleteObject(bitmap);
+    }
+    bitmap = static_cast<HBITMAP>(
+        LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+    if (bitmap) SendMessageW(window, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
+}
+
+bool edit_ctrl_action::caret(int32_t& column, int32_t& line) const {
+    if (!window || GetFocus() != window) {
+        system_log_trace(6, "edit_ctrl:caret", "not caret owner");
+        return false;
+    }
+    POINT at;
+    if (!GetCaretPos(&at)) {
+        system_log_trace(6, "edit_ctrl:caret", "fail to get caret pos, code=%d", static_cast<int>(GetLastError()));
+        return false;
+    }
+    system_log_trace(6, "edit_ctrl:caret", "GetCaretPos = (%d, %d)", static_cast<int>(at.x), static_cast<int>(at.y));
+    const LRESULT found = SendMessageW(window, EM_CHARFROMPOS, 0, MAKELPARAM(at.x, at.y));
+    const int32_t index = LOWORD(found);
+    line = HIWORD(found);
+    system_log_trace(6, "edit_ctrl:caret", "EM_CHARFROMPOS = (%d, %d)", index, line);
+    column = index;
+    if (line > 0) column -= static_cast<int32_t>(SendMessageW(window, EM_LINEINDEX, line, 0));
+    return true;
+}
+
+void edit_ctrl_action::set_caret(int32_t column, int32_t line) {
+    if (!window) return;
+    const LRESULT start = line > 0 ? SendMessageW(window, EM_LINEINDEX, line, 0) : 0;
+    const LPARAM at = static_cast<LPARAM>(start + column);
+    SendMessageW(window, EM_SETSEL, static_cast<WPARAM>(at), at);
 }

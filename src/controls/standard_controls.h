@@ -20,7 +20,13 @@ public:
 
 class button_ctrl_action : public control_action {
 public:
+    ~button_ctrl_action() override;
     bool accept_code(uint32_t code) override { return code == 0 || code == 2 || code == 3 || code == 5; }
+    // Loads the picture of a bitmap button from an image file found through
+    // the search paths; a failure is logged and leaves no picture.
+    void set_image(const char* name);
+
+    HBITMAP bitmap = nullptr;  // owned
 };
 
 class edit_ctrl_action : public control_action {
@@ -28,6 +34,10 @@ public:
     bool accept_code(uint32_t code) override { return code == EN_CHANGE || code == EN_UPDATE; }
     // An edit field goes exactly where it is told.
     void set_client_rect(float left, float top, float right, float bottom) override;
+    // Column and line of the caret; false when the field hasn't the focus
+    // or the caret can't be read.
+    bool caret(int32_t& column, int32_t& line) const;
+    void set_caret(int32_t column, int32_t line);
 };
 
 // Window styles chosen by the `type` keys.

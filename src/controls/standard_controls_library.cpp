@@ -36,6 +36,27 @@ int push(lua_State* L) {
     return 0;
 }
 
+int caret(lua_State* L) {
+    edit_ctrl_action* e = control_arg<edit_ctrl_action>(L);
+    if (!e) return 0;
+    if (lua_gettop(L) < 3) {
+        int32_t column = 0, line = 0;
+        if (!e->caret(column, line)) {
+            lua_pushnil(L);
+            lua_pushnil(L);
+        } else {
+            lua_pushnumber(L, column);
+            lua_pushnumber(L, line);
+        }
+        return 2;
+    }
+    e->set_caret(arg_rounded(L, 2), arg_rounded(L, 3));
+    lua_pushboolean(L, 1);
+    return 1;
+}
+
+const luaL_Reg edit_methods[] = {{"caret", caret}, {nullptr, nullptr}};
+
 const luaL_Reg button_methods[] = {{"check", check}, {"state", state}, {"push", push}, {nullptr, nullptr}};
 
 int new_group_ctrl(lua_State* L) {
@@ -72,12 +93,17 @@ int new_button_ctrl(lua_State* L) {
         }
         if (!b->create_control(L, L"BUTTON", button_style(type), 0, true)) return false;
         SendMessageW(b->window, BM_SETCHECK, button_check_of_state(initial), 0);
+        if ((type & BS_BITMAP) && lua_istable(L, 2)) {
+            lua_getfield(L, 2, "image");
+            if (lua_type(L, -1) == LUA_TSTRING) b->set_image(lua_tostring(L, -1));
+            lua_pop(L, 1);
+        }
         return true;
     });
 }
 
 int new_edit_ctrl(lua_State* L) {
-    return construct_control<edit_ctrl_action>(L, "edit_ctrl.new", nullptr, [L](edit_ctrl_action* e) {
+    return construct_control<edit_ctrl_action>(L, "edit_ctrl.new", edit_methods, [L](edit_ctrl_action* e) {
         const uint32_t type = control_key_number(L, "type", 0, "invalid new_edit_ctrl.type");
         return e->create_control(L, L"EDIT", edit_style(type), WS_EX_CLIENTEDGE, true);
     });

@@ -5,19 +5,20 @@
 #include <new>
 
 #include "controls/control_hooks.h"
+#include "controls/control_paint.h"
 #include "controls/scrollbar_ctrl_action.h"
 #include "core/system_log.h"
 #include "core/trace.h"
 #include "lauxlib.h"
 #include "lua.h"
 #include "world/actor_object.h"
+#include "world/live_objects.h"
 
 namespace {
 int32_t classes_registered = 0;
 // Modal windows alive: the main window is enabled again only when the
 // last of them goes.
 int32_t modal_count = 0;
-int paint_table_ref = LUA_NOREF;
 
 struct window_type {
     DWORD style, ex_style;
@@ -55,21 +56,10 @@ void push_mouse_table(lua_State* L, UINT message, LPARAM lparam) {
     lua_setfield(L, -2, "y");
 }
 
-void push_paint_table(lua_State* L, HDC dc) {
-    if (paint_table_ref != LUA_NOREF) {
-        lua_rawgeti(L, LUA_REGISTRYINDEX, paint_table_ref);
-        if (!lua_istable(L, -1)) {
-            lua_pop(L, 1);
-            paint_table_ref = LUA_NOREF;
-        }
-    }
-    if (paint_table_ref == LUA_NOREF) {
-        lua_newtable(L);
-        lua_pushvalue(L, -1);
-        paint_table_ref = luaL_ref(L, LUA_REGISTRYINDEX);
-    }
-    lua_pushlightuserdata(L, dc);
-    lua_setfield(L, -2, "dc");
+// Whether the window still belongs to the object: an event handler may
+// have released the object or closed its window.
+bool still_bound(HWND w, const control_action* self) {
+    return IsWindow(w) && reinterpret_cast<control_action*>(GetWindowLongPtrW(w, GWLP_USERDATA)) == self;
 }
 
 // The control of a WM_COMMAND's lParam when it is one of ours.
@@ -266,20 +256,26 @@ LRESULT window_ctrl_action::handle(HWND w, UINT message, WPARAM wparam, LPARAM l
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(w, &ps);
         HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
-        push_paint_table(L, dc);
+        control_paint_table_push(L, dc);
         call(4);
         if (previous) SelectObject(dc, previous);
         EndPaint(w, &ps);
         return 0;
     }
     case WM_CLOSE:
+    {
+        // Each step may release this object (a handler or the owner's death):
+        // nothing of it is touched once its window has left it, and the
+        // owner is killed only while it lives.
+        actor_object* const killed = (procs & procs_kill_owner) ? owner : nullptr;
         if ((procs & procs_close) && L) {
             lua_pushnil(L);
             call(1);
         }
-        if ((procs & procs_kill_owner) && owner) actor_kill(owner);
-        control_destroy_window(this);
+        if (killed && live_object_is(killed, live_actor)) actor_kill(killed);
+        if (still_bound(w, this)) control_destroy_window(this);
         return 0;
+    }
     case WM_KEYDOWN:
     case WM_KEYUP:
     case WM_CHAR:

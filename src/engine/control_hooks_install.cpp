@@ -5,6 +5,8 @@
 #include "engine/startup_settings.h"
 #include "engine/system_manager.h"
 #include "engine/window_placement.h"
+#include "graphics/font.h"
+#include "graphics/font_table.h"
 
 namespace {
 HWND main_handle() { return main_window().window; }
@@ -31,6 +33,22 @@ bool switch_dialog_mode(bool on) {
     return w && IsWindow(w) && enable_control(on);
 }
 
+// The font a script font table names, read as system.font reads it (with
+// the same character set and glyph format); the manager's use is given back
+// once its LOGFONT is copied.
+bool font_from_table(lua_State* L, int index, LOGFONTW& out) {
+    system_manager* sm = system_manager::instance();
+    if (!sm) return false;
+    try {
+        font_handle handle = create_font_from_table(L, index, sm->fonts(), 0x3030000);
+        if (!handle.font()) return false;
+        out = handle.font()->logfont();
+        return true;
+    } catch (const char*) {
+        return false;
+    }
+}
+
 search_path_set* paths() {
     system_manager* sm = system_manager::instance();
     return sm ? &sm->paths() : nullptr;
@@ -45,5 +63,6 @@ void install_control_hooks() {
     hooks.restore_window_pos = restore;
     hooks.store_window_pos = store;
     hooks.search_paths = paths;
+    hooks.font_from_table = font_from_table;
     set_control_hooks(hooks);
 }

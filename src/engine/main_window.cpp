@@ -1,6 +1,8 @@
 #include "engine/main_window.h"
 
 #include "controls/control_action.h"
+#include "controls/control_hooks.h"
+#include "controls/scrollbar_ctrl_action.h"
 #include "core/cursor.h"
 #include "core/trace.h"
 #include "engine/main_menu.h"
@@ -31,6 +33,8 @@ void on_activate(WPARAM wparam) {
     window_active = active;
     if (active) {
         window_sound_set_mute(user_mute_choice());
+        // Dialog keys go to the main window again.
+        set_active_script_window(nullptr);
     } else {
         startup_settings* s = current_settings();
         bool keep_playing = s && (s->keep_running_inactive || s->play_inactive);
@@ -120,7 +124,7 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
         return DefWindowProcW(window, message, wparam, lparam);
     case WM_HSCROLL:
     case WM_VSCROLL:
-        // Scroll bars belong to script controls, which route them themselves.
+        scrollbar_route_scroll(window, message, wparam, lparam);
         return 0;
     case WM_COMMAND:
         // Script controls (lParam set) raise their notification at their owner.

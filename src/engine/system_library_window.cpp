@@ -1,5 +1,8 @@
 // system.store_window and system.restore_window: window placements kept in
 // the save settings file.
+#include <string>
+
+#include "controls/window_ctrl_action.h"
 #include "engine/main_window.h"
 #include "engine/startup_settings.h"
 #include "engine/system_library_functions.h"
@@ -25,7 +28,18 @@ int placement(lua_State* L, const char* label, placement_fn operation) {
         system_manager::trace(1, label, "no control");
     } else {
         // Script windows are the only controls with a placement of their own.
-        system_manager::trace(1, label, "invalid control");
+        auto* control = dynamic_cast<window_ctrl_action*>(extend_action::get_object(L, 2));
+        if (!control) {
+            system_manager::trace(1, label, "invalid control");
+        } else if (!control->window || !IsWindow(control->window)) {
+            system_manager::trace(1, label, "no window");
+        } else {
+            const std::wstring key = control_widen(lua_tostring(L, 1));
+            const bool done = s && operation(control->window, key.c_str(), s->save_path.c_str());
+            if (!done) system_manager::trace(1, label, "error occured");
+            lua_pushboolean(L, done);
+            return 1;
+        }
     }
     lua_pushboolean(L, 0);
     return 1;

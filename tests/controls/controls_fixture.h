@@ -13,6 +13,7 @@
 #include "controls/control_action.h"
 #include "controls/control_hooks.h"
 #include "controls/control_library.h"
+#include "controls/scrollbar_ctrl_action.h"
 
 struct dialog_mode_record {
     bool on = false;
@@ -26,6 +27,10 @@ inline std::vector<std::wstring> placements;  // "restore key" / "store key"
 // Routes control commands as the engine's main window does.
 inline LRESULT CALLBACK stand_in_main_proc(HWND w, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_MOUSEWHEEL) ++main_wheel_messages;
+    if (message == WM_HSCROLL || message == WM_VSCROLL) {
+        scrollbar_route_scroll(w, message, wparam, lparam);
+        return 0;
+    }
     if (message == WM_COMMAND && lparam != 0 && LOWORD(wparam) >= 10000) {
         control_route_command(LOWORD(wparam), HIWORD(wparam));
         return 0;
@@ -67,8 +72,10 @@ protected:
         };
         set_control_hooks(hooks);
         control_action_register(L);
+        // A test may set `handler` to act inside the event, as a game does.
         run("events = {} "
-            "function catch(actor, ctx, ev, v) events[#events + 1] = {code = ev - 0x50010000, v = v} end");
+            "function catch(actor, ctx, ev, v) events[#events + 1] = {code = ev - 0x50010000, v = v} "
+            "if handler then handler(ev - 0x50010000, v) end end");
         st_actor_class* cls = make_class("owner_class", 0, {{slot_catch, "catch"}});
         owner = create(cls);
         ASSERT_NE(nullptr, owner);

@@ -213,6 +213,28 @@ TEST_F(CommonDialogs, FilterListsAndKinds) {
     EXPECT_EQ(600u, c->max_files);
 }
 
+TEST_F(CommonDialogs, MaxIsBoundedBeforeItSizesTheBuffer) {
+    struct max_case {
+        const char* max;
+        uint32_t files;
+    };
+    const max_case cases[] = {
+        {"nil", 256},   {"-5", 256},     {"0/0", 256},     {"1000", 1000},
+        {"16384", file_dialog_max_ceiling}, {"16385", file_dialog_max_ceiling},
+        {"2^32 + 3", file_dialog_max_ceiling}, {"1e300", file_dialog_max_ceiling}, {"1/0", file_dialog_max_ceiling},
+    };
+    for (const max_case& c : cases) {
+        SCOPED_TRACE(c.max);
+        run((std::string("d = new_file_dialog(me, {type = 0x10, max = ") + c.max + "})").c_str());
+        auto* d = static_cast<file_dialog_action*>(control_of("d"));
+        ASSERT_NE(nullptr, d);
+        EXPECT_EQ(c.files, d->max_files);
+        EXPECT_EQ(size_t(c.files) * MAX_PATH + 1, d->buffer.size());
+        EXPECT_EQ(d->buffer.size(), size_t(d->record.nMaxFile));
+        run("d:release()");
+    }
+}
+
 TEST_F(CommonDialogs, FontDialogReturnsTheChosenFont) {
     run("d = new_font_dialog(me, {})");
     {

@@ -48,6 +48,34 @@ TEST_F(ScrollBars, ScrollBarControlReportsItsIdValue) {
     EXPECT_EQ(std::vector<std::string>{"1 scrollbar_ctrl.new: invalid new_scrollbar_ctrl.max"}, log.lines);
 }
 
+TEST_F(ScrollBars, MainWindowMovesItsScrollBarControlsAndOwnBars) {
+    run("s = new_scrollbar_ctrl(me, {id = 'bar', max = 50, page = 10, rect = {0, 0, 150, 20}})");
+    HWND bar = window_of("s");
+    ASSERT_EQ(stand_in_main, GetParent(bar));
+    struct code_case {
+        UINT message;
+        WORD code;
+        int pos;
+    };
+    const code_case codes[] = {{WM_HSCROLL, SB_LINEDOWN, 1}, {WM_HSCROLL, SB_PAGEDOWN, 11},
+                               {WM_VSCROLL, SB_LINEUP, 10}, {WM_HSCROLL, SB_BOTTOM, 41}};
+    for (const code_case& c : codes) {
+        SendMessageW(stand_in_main, c.message, c.code, reinterpret_cast<LPARAM>(bar));
+        EXPECT_EQ(c.pos, number("s:pos()")) << c.code;
+    }
+    // The main window raises no scroll events of its own.
+    EXPECT_EQ("", events());
+    // A window that is no scroll-bar control of ours is left alone.
+    run("b = new_button_ctrl(me, {rect = {0, 30, 50, 50}})");
+    SendMessageW(stand_in_main, WM_HSCROLL, SB_LINEDOWN, reinterpret_cast<LPARAM>(window_of("b")));
+    // The main window's own bar.
+    SetWindowLongW(stand_in_main, GWL_STYLE, GetWindowLongW(stand_in_main, GWL_STYLE) | WS_VSCROLL);
+    SCROLLINFO si = {sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS, 0, 100, 20, 5};
+    SetScrollInfo(stand_in_main, SB_VERT, &si, FALSE);
+    SendMessageW(stand_in_main, WM_VSCROLL, SB_PAGEDOWN, 0);
+    EXPECT_EQ(25, GetScrollPos(stand_in_main, SB_VERT));
+}
+
 TEST_F(ScrollBars, StylesFollowTheType) {
     const std::pair<uint32_t, DWORD> cases[] = {{0, 0},     {0x100, 2},    {0x200, 4},    {1, 1},   {0x101, 3},
                                                 {0x201, 5}, {2, 0x18},     {0x102, 0x1A}, {0x302, 0x1A},

@@ -3,8 +3,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "../core/scratch_dir.h"
 #include "controls/standard_controls.h"
 #include "controls_fixture.h"
+#include "world/sprite_class.h"
 
 namespace {
 // Stands in for the engine's font tables: {size = n} is an Arial of that
@@ -130,6 +132,7 @@ TEST_F(StandardControls, ChildrenShareTheParentFontUntilTheLastLetsGo) {
     EXPECT_EQ(shared, control_of("b")->font);
     EXPECT_EQ(shared, reinterpret_cast<HFONT>(SendMessageW(window_of("b"), WM_GETFONT, 0, 0)));
     EXPECT_NE(shared, control_of("s")->font);
+    EXPECT_EQ(control_of("s")->font, reinterpret_cast<HFONT>(SendMessageW(window_of("s"), WM_GETFONT, 0, 0)));
     EXPECT_EQ(2, control_font_count(shared));
     run("w:font()");
     EXPECT_EQ(1, control_font_count(shared));
@@ -139,4 +142,100 @@ TEST_F(StandardControls, ChildrenShareTheParentFontUntilTheLastLetsGo) {
     log.lines.clear();
     run("s:font({})");
     EXPECT_EQ(std::vector<std::string>{"1 cntl.set_font: invalid font param"}, log.lines);
+}
+
+namespace {
+// Stands in for the engine's search paths: "packed.bmp" is found inside an
+// archive, "missing.bmp" nowhere, anything else is a file path.
+bool test_images(const char* name, wstring& path, string& entry) {
+    if (std::string(name) == "missing.bmp") return false;
+    path = control_widen(name).c_str();
+    entry = std::string(name) == "packed.bmp" ? "packed.bmp" : "";
+    return true;
+}
+
+std::string bmp_file(int width, int height) {
+    const int row = (width * 3 + 3) & ~3;
+    std::string bytes(54 + size_t(row) * height, '\0');
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) bytes[at + i] = char(v >> (8 * i));
+    };
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    put32(2, uint32_t(bytes.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, uint32_t(width));
+    put32(22, uint32_t(height));
+    bytes[26] = 1;
+    bytes[28] = 24;
+    return bytes;
+}
+}  // namespace
+
+TEST_F(StandardControls, BitmapButtonsTakeTheirPictureFromAPlainFile) {
+    scratch_dir dir;
+    ASSERT_TRUE(write_whole(dir.path(L"pic.bmp"), bmp_file(8, 6)));
+    set_sprite_image_resolver(test_images);
+    lua_pushstring(L, control_narrow(dir.path(L"pic.bmp").c_str()).c_str());
+    lua_setglobal(L, "pic");
+    struct image_case {
+        const char* keys;
+        bool picture;
+        std::vector<std::string> log;
+    };
+    const image_case cases[] = {
+        {"type = 0x80, image = pic", true, {}},
+        {"type = 0x80, image = 'missing.bmp'", false, {"1 button_ctrl.new: invalid image path"}},
+        {"type = 0x80, image = 'packed.bmp'", false, {"1 button_ctrl.new: archive path is invalid as image path"}},
+        {"type = 0x80, image = 'not-a-file.bmp'", false, {}},
+        {"type = 0, image = pic", false, {}},  // a plain button reads no image
+    };
+    for (const image_case& c : cases) {
+        SCOPED_TRACE(c.keys);
+        log.lines.clear();
+        run((std::string("b = new_button_ctrl(me, {rect = {0, 0, 40, 30}, ") + c.keys + "})").c_str());
+        EXPECT_EQ("true", text("b ~= nil and b:is()"));
+        EXPECT_EQ(c.log, log.lines);
+        HWND w = window_of("b");
+        const LRESULT picture = SendMessageW(w, BM_GETIMAGE, IMAGE_BITMAP, 0);
+        EXPECT_EQ(c.picture, picture != 0);
+        if (picture) {
+            BITMAP info = {};
+            ASSERT_TRUE(GetObjectW(reinterpret_cast<HBITMAP>(picture), sizeof info, &info));
+            EXPECT_EQ(8, info.bmWidth);
+            EXPECT_EQ(6, info.bmHeight);
+        }
+        run("b:release()");
+    }
+    set_sprite_image_resolver(nullptr);
+}
+
+TEST_F(StandardControls, EditCaretFollowsColumnAndLine) {
+    run("w = new_window_ctrl(me, {rect = {0, 0, 300, 200}}) "
+        "e = new_edit_ctrl(me, {parent = w, type = 1, rect = {10, 10, 250, 150}}) "
+        "e:text('hello\\nworld wide')");
+    // Without the keyboard focus there is no caret to read.
+    log.lines.clear();
+    EXPECT_EQ("nil nil", text("(function() local c, l = e:caret() return tostring(c) .. ' ' .. tostring(l) end)()"));
+    EXPECT_TRUE(log.has("6 edit_ctrl:caret: not caret owner"));
+    SetForegroundWindow(window_of("w"));
+    SetFocus(window_of("e"));
+    ASSERT_EQ(window_of("e"), GetFocus());
+    struct caret_case {
+        int column, line;
+        DWORD selection;  // where EM_SETSEL put the empty selection
+    };
+    const caret_case cases[] = {{3, 1, 10}, {0, 0, 0}, {4, 0, 4}, {10, 1, 17}};
+    for (const caret_case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.column << "," << c.line);
+        run((std::string("ok = e:caret(") + std::to_string(c.column) + ", " + std::to_string(c.line) + ")").c_str());
+        EXPECT_EQ("true", text("ok"));
+        DWORD start = 0, end = 0;
+        SendMessageW(window_of("e"), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ(c.selection, start);
+        EXPECT_EQ(c.selection, end);
+        EXPECT_EQ(std::to_string(c.column) + " " + std::to_string(c.line),
+                  text("(function() local c, l = e:caret() return c .. ' ' .. l end)()"));
+    }
 }
