@@ -105,7 +105,7 @@ vy_make_prefix() {
   # A crashing program ends with its exception: no debugger, no dialog.
   "$VY_WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 || true
   "$VY_WINE" reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f </dev/null >/dev/null 2>&1 || true
-  vy_font_links || echo "wine-env: could not link the Japanese font in $WINEPREFIX" >&2
+  vy_font_links && touch "$WINEPREFIX/.vy-font-links" || echo "wine-env: could not link the Japanese font in $WINEPREFIX" >&2
   touch "$WINEPREFIX/.vy-ready"
 }
 
@@ -121,6 +121,10 @@ if ! vy_services_up; then
   else
     timeout 120 "$VY_WINE" wineboot </dev/null >/dev/null 2>&1 || true
   fi
+fi
+# Prefixes made before the font links existed get them once.
+if [ $vy_env_ok = 0 ] && [ -f "$WINEPREFIX/.vy-ready" ] && [ ! -f "$WINEPREFIX/.vy-font-links" ]; then
+  vy_font_links && touch "$WINEPREFIX/.vy-font-links" || echo "wine-env: could not link the Japanese font in $WINEPREFIX" >&2
 fi
 vy_unlock
 [ $vy_env_ok = 0 ]

@@ -151,6 +151,10 @@ bool archive::lock_entry(entry_iterator it) {
             source = static_cast<const uint8_t*>(view) + lead;
         }
         if (decoder_) {
+            if (e.size > archive_decoded_ceiling) {
+                if (view) UnmapViewOfFile(view);
+                return false;
+            }
             uint8_t* buffer = new (std::nothrow) uint8_t[e.size ? e.size : 1];
             bool decoded = buffer && decoder_->decode(source, e.stored_size, buffer, e.size);
             if (view) UnmapViewOfFile(view);

@@ -22,6 +22,9 @@ constexpr uint32_t archive_v1_header_size = 48;
 constexpr uint32_t archive_v0_record_size = 12;  // before the name
 constexpr uint32_t archive_v1_record_size = 20;
 constexpr uint32_t archive_open_mode = 0x81001;  // read, share read
+// The most bytes one entry may decode to: the size is the index's claim,
+// and the decoded copy is allocated whole before the decoder runs.
+constexpr uint32_t archive_decoded_ceiling = 256u << 20;
 
 // Turns an entry's stored bytes into the bytes its reader gets.
 class archive_decoder {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/chunk_check.h"
+#include "core/script_heap.h"
 #include "core/trace.h"
 
 #include "lauxlib.h"
@@ -56,7 +57,7 @@ void script_report_error(lua_State* state, const char* label, int code, script_e
 
 bool script::open(int mode) {
     close();
-    state_ = luaL_newstate();
+    state_ = script_new_state();
     if (!state_) return false;
     if (mode == script_restricted_libs)
         open_restricted_libs(state_);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/script.h"
+#include "core/script_heap.h"
 #include "core/trace.h"
 
 #include "lauxlib.h"
@@ -208,7 +209,7 @@ vycomm_channel* VyCommConnect(uint32_t data_size, uint32_t peer_id) {
         if (!c->mapping) return fail_connect(c, "CreateFileMapping", GetLastError());
     } else {
         *c = vycomm_channel{peer_id, own, 0, nullptr, 0, nullptr, nullptr, nullptr, nullptr};
-        c->state = luaL_newstate();
+        c->state = script_new_state();
         if (!c->state) return fail_connect(c, "lua_open", errno);
         lua_atpanic(c->state, panic);
         channel_name(name, 64, c, L"DATA");

@@ -123,6 +123,12 @@ void graphic_font::delete_gdiobjects() {
 bool graphic_font::create_cache() {
     uint32_t side = uint32_t(std::sqrt(double(capacity_)) + 0.9999999999);
     if (side == 0) side = 1;
+    // A cache count from a script must not wrap the page size round to a
+    // small one: past the device's limit the page is refused.
+    if (uint64_t(cell_width_) * side > 0xFFFFFFFFu || uint64_t(cell_height_) * side > 0xFFFFFFFFu) {
+        TRACE_ERROR("graphic_font::create_cache", "cache beyond the ceiling", int32_t(capacity_));
+        return false;
+    }
     if (!create_blank(cell_width_ * side, cell_height_ * side, D3DFMT_UNKNOWN, D3DPOOL_DEFAULT,
                       D3DUSAGE_DYNAMIC)) {
         TRACE_ERROR("graphic_font::create_cache", "graphic_texture::create", -1);
@@ -172,6 +178,14 @@ bool graphic_font::create(const LOGFONTW* logfont, uint32_t key_flags, uint32_t 
     TEXTMETRICW tm;
     if (!GetTextMetricsW(dc_, &tm)) {
         TRACE_ERROR(label, "GetTextMetrics", GetLastError());
+        release(false);
+        return false;
+    }
+    // Cells are 16-bit and must fit a texture page; a size from a script
+    // beyond that would only size a glyph buffer of gigabytes.
+    if (tm.tmHeight <= 0 || tm.tmHeight > font_cell_ceiling || tm.tmMaxCharWidth <= 0 ||
+        tm.tmMaxCharWidth > font_cell_ceiling) {
+        TRACE_ERROR(label, "font size beyond the ceiling", tm.tmHeight > tm.tmMaxCharWidth ? tm.tmHeight : tm.tmMaxCharWidth);
         release(false);
         return false;
     }

@@ -32,6 +32,10 @@ enum : uint32_t {
     font_flag_format_mask = 0x00030000u,
 };
 
+// The largest glyph cell side in pixels a font may have: its glyph buffer
+// is sized from it (about 36 MB at most).
+constexpr int32_t font_cell_ceiling = 4096;
+
 // A font as the manager shares it: the LOGFONTW and the flag bits that
 // make fonts differ beyond it (edge font, glyph format), compared as bytes.
 struct font_key {

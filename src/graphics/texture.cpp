@@ -67,6 +67,14 @@ bool graphic_texture::create_blank(uint32_t width, uint32_t height, D3DFORMAT fo
     release_device_objects();
     uint32_t w = width, h = height;
     adjust_request(w, h, format, pool, usage);
+    // Sizes come from scripts and files. The device refuses oversized
+    // textures of its own pools but makes system-memory ones of any size.
+    const D3DCAPS9& caps = graphic_->caps();
+    if ((pool == D3DPOOL_SYSTEMMEM || pool == D3DPOOL_SCRATCH) &&
+        (w > caps.MaxTextureWidth || h > caps.MaxTextureHeight)) {
+        TRACE_ERROR(label, "size beyond the device's limit", static_cast<int32_t>(w > h ? w : h));
+        return false;
+    }
     HRESULT hr = device->CreateTexture(w, h, 1, usage, format, pool, &texture_, nullptr);
     if (FAILED(hr)) {
         texture_ = nullptr;

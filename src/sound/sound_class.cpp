@@ -62,6 +62,7 @@ uint32_t sound_class::take_notify() {
     }
     size_t at = notifies.size();
     int32_t grow = file && file->max_play >= 1 ? file->max_play : 8;
+    if (grow > notify_step_ceiling) grow = notify_step_ceiling;
     notifies.resize(at + static_cast<size_t>(grow), nullptr);
     notifies[at] = new sound_notify{file, nullptr, 0, 0};
     return static_cast<uint32_t>(at + 1);

@@ -54,6 +54,10 @@ public:
     int32_t outside_volume = 0;
     std::vector<sound_notify*> notifies;
 
+    // A script's max_play sizes the slots added at a time; past this many
+    // they are added in steps, so a huge count costs only what is used.
+    static constexpr int32_t notify_step_ceiling = 1024;
+
 private:
     void forget_notify(sound_notify* n);
     void play_2d(sound_player* voice, sound_channel_entry* entry, const float position[3]);

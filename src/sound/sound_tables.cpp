@@ -1,5 +1,7 @@
 #include "sound/sound_tables.h"
 
+#include <algorithm>
+
 #include "core/lua_readers.h"
 #include "core/system_log.h"
 #include "lua.h"
@@ -80,7 +82,8 @@ void sound_table_parse(lua_State* L, int t, sound_manager& m, sound_class*& out)
     int32_t max_play = 0;
     if (lua_get_field_int(L, t, "max_play", max_play, true, "invalid max play")) {
         out->file->max_play = max_play;
-        if (max_play > 0) out->notifies.reserve(static_cast<size_t>(max_play));
+        if (max_play > 0)
+            out->notifies.reserve(static_cast<size_t>(std::min(max_play, sound_class::notify_step_ceiling)));
     }
     float v = 0;
     if (field_float(L, t, "min", v, "invalid min distance") && v >= 0) out->min_distance = v;

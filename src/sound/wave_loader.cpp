@@ -45,6 +45,12 @@ bool wave_loader::read_chunks() {
     chunk_.ckid = mmioFOURCC('f', 'm', 't', ' ');
     if (mmioDescend(mmio_, &chunk_, &riff_, MMIO_FINDCHUNK) != MMSYSERR_NOERROR) return false;
     if (chunk_.cksize < 16) return false;
+    // The format block is a WAVEFORMATEX and at most 64 KB of extension
+    // (cbSize is 16-bit): a larger claim is damage, not a format.
+    if (chunk_.cksize > sizeof(WAVEFORMATEX) + 0xFFFFu) {
+        TRACE_ERROR("wave_loader::open", "fmt chunk too large", static_cast<int32_t>(chunk_.cksize));
+        return false;
+    }
     if (!alloc_format(chunk_.cksize)) return false;
     LONG want = static_cast<LONG>(chunk_.cksize);
     if (want < 0 || mmioRead(mmio_, reinterpret_cast<HPSTR>(format_), want) != want) return false;
@@ -54,8 +60,17 @@ bool wave_loader::read_chunks() {
     chunk_ = {};
     chunk_.ckid = mmioFOURCC('d', 'a', 't', 'a');
     if (mmioDescend(mmio_, &chunk_, &riff_, MMIO_FINDCHUNK) != MMSYSERR_NOERROR) return false;
-    data_size_ = chunk_.cksize;
     data_offset_ = chunk_.dwDataOffset;
+    // A recording cut short claims more than the file holds; the claim
+    // sizes the sound's buffer, so only the bytes that are there count.
+    LONG end = mmioSeek(mmio_, 0, SEEK_END);
+    if (end < 0 || mmioSeek(mmio_, static_cast<LONG>(data_offset_), SEEK_SET) < 0) return false;
+    const uint32_t held = static_cast<uint32_t>(end) > data_offset_ ? static_cast<uint32_t>(end) - data_offset_ : 0;
+    data_size_ = chunk_.cksize;
+    if (data_size_ > held) {
+        TRACE_ERROR("wave_loader::open", "data chunk longer than the file", static_cast<int32_t>(data_size_));
+        data_size_ = held;
+    }
     return true;
 }
 

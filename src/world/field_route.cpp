@@ -1,8 +1,11 @@
 #include "world/field_route.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
+#include "core/trace.h"
 #include "lua.h"
 #include "world/collision_manager.h"
 #include "world/collision_overlap.h"
@@ -73,7 +76,10 @@ bool route_search(const field_map& map, int32_t layer, const float start[3], con
     if (sc == gc && sr == gr) return false;
     if (map.passable <= 0) return false;
     std::vector<uint32_t> unvisited = map.bits;
-    const size_t room = size_t(8) * size_t(std::abs(gc - sc) + std::abs(gr - sr));
+    // The queue never holds more than the passable cells and the start; the
+    // start may lie anywhere a script puts it, far outside the map.
+    const size_t cells = size_t(map.passable) + 1;
+    const size_t room = std::min(cells, size_t(8) * (size_t(std::abs(int64_t(gc) - sc)) + size_t(std::abs(int64_t(gr) - sr))));
     std::vector<route_entry> queue;
     queue.reserve(room);
     queue.push_back({sc, sr, 0});
@@ -91,7 +97,7 @@ bool route_search(const field_map& map, int32_t layer, const float start[3], con
                 uint32_t& word = unvisited[size_t(r) * size_t(map.words_per_row) + size_t(c) / 32];
                 const uint32_t bit = 1u << (c % 32);
                 if ((word & bit) && map.passes(c, r)) {
-                    if (queue.size() == queue.capacity()) queue.reserve(queue.capacity() + room);
+                    if (queue.size() == queue.capacity()) queue.reserve(std::min(cells + 1, queue.capacity() + room));
                     queue.push_back({c, r, e.depth + 1});
                     word &= ~bit;
                 }
@@ -178,10 +184,17 @@ bool field_manager::build_map(int32_t layer, int32_t cell_size, int32_t radius, 
     map->cell_size = cell_size;
     map->radius = radius;
     map->attr = attr;
-    map->width = (l.cx + cell_size - 1) / cell_size;
-    map->height = (l.cy + cell_size - 1) / cell_size;
-    if (map->width < 0) map->width = 0;
-    if (map->height < 0) map->height = 0;
+    const int64_t width = std::max<int64_t>(0, (int64_t(l.cx) + cell_size - 1) / cell_size);
+    const int64_t height = std::max<int64_t>(0, (int64_t(l.cy) + cell_size - 1) / cell_size);
+    // Every cell is probed against the world: a layer size and a cell size
+    // from a script must not ask for billions of them.
+    if (width * height > route_map_cell_ceiling) {
+        TRACE_ERROR("field_manager::build_map", "too many cells", int32_t(std::min<int64_t>(width * height, INT32_MAX)));
+        delete map;
+        return false;
+    }
+    map->width = int32_t(width);
+    map->height = int32_t(height);
     map->words_per_row = (map->width + 31) / 32;
     map->bits.assign(size_t(map->height) * size_t(map->words_per_row), 0u);
     st_shape* shape = shape_alloc();

@@ -14,6 +14,9 @@
 
 struct lua_State;
 
+// The most cells a passability map may have (2048 x 2048).
+constexpr int64_t route_map_cell_ceiling = int64_t(1) << 22;
+
 // One bit per cell, set when the cell is passable.
 struct field_map {
     int32_t cell_size = 0;

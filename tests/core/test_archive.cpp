@@ -228,6 +228,7 @@ TEST(ArchiveDecoders, VersionOneBindsItsRegisteredDecoder) {
     const std::vector<package_item> items = {
         {"abc", std::string("\x03" "a" "\x02" "b" "\x01" "c"), 6},
         {"none", "", 0},
+        {"vast", "\x01v", archive_decoded_ceiling + 1},
     };
     std::wstring path = dir.path(L"coded.pak");
     ASSERT_TRUE(write_whole(path, make_package(1, items, 0, "test run length")));
@@ -245,6 +246,9 @@ TEST(ArchiveDecoders, VersionOneBindsItsRegisteredDecoder) {
         a.unlock_entry(it);
         EXPECT_EQ(it->second.buffer, nullptr);
         EXPECT_EQ(entry_text(a, "none"), "");
+        // A claimed size past the ceiling is refused before the copy is made.
+        EXPECT_FALSE(a.lock_entry(a.find("vast")));
+        EXPECT_EQ(a.find("vast")->second.buffer, nullptr);
     }
     // Unknown identifier: the stored bytes are served as they are.
     std::wstring other = dir.path(L"unknown.pak");

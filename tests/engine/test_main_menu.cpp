@@ -1,6 +1,9 @@
-// The main menu's volume items and the window placement helpers, on real
-// menus and windows of the test process.
+// The main menu's volume items, the window placement helpers and the menu
+// font's Japanese glyphs, on real menus, windows and DCs of the test process.
 #include <gtest/gtest.h>
+
+#include <cwchar>
+#include <vector>
 
 #include "engine/main_menu.h"
 #include "engine/main_window.h"
@@ -27,6 +30,40 @@ std::vector<UINT> checked_items(HMENU menu) {
 HWND plain_window(DWORD style, HWND owner = nullptr) {
     return CreateWindowExW(0, L"STATIC", L"", style, 10, 10, 200, 100, owner, nullptr, GetModuleHandleW(nullptr),
                            nullptr);
+}
+
+// One character drawn black on white with the system's menu font, as the
+// menu bar draws its texts.
+std::vector<uint32_t> menu_glyph(const wchar_t* text) {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    const int side = 48;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = side;
+    info.bmiHeader.biHeight = -side;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HFONT font = CreateFontIndirectW(&metrics.lfMenuFont);
+    HGDIOBJ old_bitmap = SelectObject(dc, bitmap);
+    HGDIOBJ old_font = SelectObject(dc, font);
+    RECT all = {0, 0, side, side};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkMode(dc, TRANSPARENT);
+    ExtTextOutW(dc, 4, 4, 0, nullptr, text, static_cast<UINT>(wcslen(text)), nullptr);
+    GdiFlush();
+    std::vector<uint32_t> pixels(static_cast<const uint32_t*>(bits), static_cast<const uint32_t*>(bits) + side * side);
+    SelectObject(dc, old_font);
+    SelectObject(dc, old_bitmap);
+    DeleteObject(font);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return pixels;
 }
 
 RECT window_rect(HWND w) {
@@ -139,4 +176,12 @@ TEST(MainWindowCursor, ScriptCursorComesAndGoes) {
     EXPECT_EQ(LoadCursorW(nullptr, IDC_WAIT), main_window_script_cursor());
     EXPECT_TRUE(set_cursor(-1));
     EXPECT_EQ(nullptr, main_window_script_cursor());
+}
+
+// The menu's texts are Japanese; a font without those glyphs draws each as
+// the same empty box, so two different characters come out alike.
+TEST(MainMenu, TheMenuFontDrawsJapaneseCharacters) {
+    const std::vector<uint32_t> si = menu_glyph(L"\x30B7"), su = menu_glyph(L"\x30B9"), blank = menu_glyph(L" ");
+    EXPECT_NE(blank, si) << "no ink at all";
+    EXPECT_NE(si, su) << "both drawn as the missing-glyph box";
 }

@@ -2,6 +2,7 @@
 // the font manager on the test device.
 #include <string>
 
+#include "../peak_memory.h"
 #include "font_fixture.h"
 #include "graphics/font_table.h"
 
@@ -68,6 +69,30 @@ TEST_F(font_table_test, KeysMakeTheFontAndTheDefaultsFillTheRest) {
     EXPECT_EQ(400, d.font()->logfont().lfWeight);
     EXPECT_EQ(std::wstring(L"IPAGothic"), d.font()->logfont().lfFaceName);
     EXPECT_FALSE(d.font()->logfont().lfItalic);
+}
+
+TEST_F(font_table_test, HugeSizesAndCachesCostNoMoreThanTheirCeilings) {
+    graphic_font_manager m(&g(), no_folder);
+    m.set_default_face(L"IPAGothic");
+    // GDI may bound a huge size itself; a cache past the page limit makes
+    // no font at all.
+    const struct {
+        const char* table;
+        bool must_fail;
+    } cases[] = {
+        {"{size = 100000}", false},
+        {"{size = -100000}", false},
+        {"{size = 2^31 - 1}", false},
+        {"{size = 20, cache = 2^32 - 1}", true},
+        {"{size = 4000, cache = 2^20}", true},
+    };
+    for (const auto& c : cases) {
+        const size_t peak_before = peak_memory();
+        const std::string failure = failure_of(m, c.table);
+        if (c.must_fail) EXPECT_EQ("fail to create font", failure) << c.table;
+        EXPECT_LT(peak_memory(), peak_before + (size_t(64) << 20)) << c.table;
+    }
+    EXPECT_EQ("", failure_of(m, "{size = 200, cache = 16}"));
 }
 
 TEST_F(font_table_test, EachBadKeyIsNamed) {

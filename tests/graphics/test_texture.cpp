@@ -120,6 +120,20 @@ TEST_F(texture_test, BlankTexturesRoundUpOnlyWhereTheDeviceAsks) {
     EXPECT_EQ(screen->usage(), uint32_t(D3DUSAGE_DYNAMIC));
 }
 
+TEST_F(texture_test, BlankTexturesBeyondTheDevicesLimitAreRefused) {
+    const D3DCAPS9& caps = g().caps();
+    const struct {
+        uint32_t w, h;
+    } sizes[] = {{caps.MaxTextureWidth + 1, 1}, {1, caps.MaxTextureHeight + 1}, {0xFFFFFFFFu, 0xFFFFFFFFu}};
+    for (const auto& s : sizes) {
+        graphic_texture* t = g().new_texture(true);
+        EXPECT_FALSE(t->create_blank(s.w, s.h, D3DFMT_UNKNOWN, D3DPOOL_SYSTEMMEM, 0)) << s.w << " x " << s.h;
+        EXPECT_EQ(nullptr, t->d3d_texture());
+    }
+    graphic_texture* t = g().new_texture(true);
+    EXPECT_TRUE(t->create_blank(caps.MaxTextureWidth, 1, D3DFMT_UNKNOWN, D3DPOOL_SYSTEMMEM, 0));
+}
+
 // Each pool and usage locks its own way; every written texel must reach
 // the device texture by the unlock.
 TEST_F(texture_test, LocksInEveryPoolWriteBackAtUnlock) {

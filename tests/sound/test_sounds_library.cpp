@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "../core/package_builder.h"
+#include "../peak_memory.h"
 #include "lauxlib.h"
 #include "sound/sound_channel.h"
 #include "sound/sound_class.h"
@@ -100,6 +101,18 @@ TEST_F(SoundsLibraryTest, ChannelsAndSoundsFromTables) {
     EXPECT_EQ("nil", eval("sounds.channel(old)"));
     ASSERT_TRUE(lua_ok("sounds.release(old)"));
     EXPECT_TRUE(logged("1 sounds.release: invalid sound"));
+}
+
+TEST_F(SoundsLibraryTest, AHugeMaxPlayCostsOnlyTheSlotsInUse) {
+    const size_t peak_before = peak_memory();
+    ASSERT_TRUE(
+        lua_ok("sounds.channel_create{name = 'se'} "
+               "s = sounds.create{name = 's', channel = 'se', file = dir .. 'beep.wav', max_play = 2^31 - 1}"));
+    ASSERT_TRUE(lua_ok("n = sounds.play_notify(s)"));
+    EXPECT_EQ("1", eval("n.notify"));
+    EXPECT_EQ(size_t(sound_class::notify_step_ceiling), manager->find_class("s")->notifies.size());
+    EXPECT_LT(peak_memory(), peak_before + (size_t(64) << 20));
+    ASSERT_TRUE(lua_ok("n:release() sounds.stop()"));
 }
 
 TEST_F(SoundsLibraryTest, PlayPositionsAndNotifyObjects) {

@@ -40,6 +40,10 @@ std::vector<wave_case> wave_cases() {
         {"zero block align", wave_file({riff_chunk("fmt ", zero_align), data4}), false, 0, 0},
         {"fmt claims more than the file", wave_file({riff_chunk_sized("fmt ", 4000, fmt_body(1, 8000, 16))}), false, 0,
          0},
+        {"fmt claims gigabytes", wave_file({riff_chunk_sized("fmt ", 0xFFFFFFF0u, fmt_body(1, 8000, 16)), data4}), false,
+         0, 0},
+        {"data claims gigabytes: what the file holds",
+         wave_file({fmt_mono16, riff_chunk_sized("data", 0x7FFFFFF0u, pcm16({1, 2, 3}))}), true, 1, 6},
     };
 }
 }  // namespace

@@ -2,6 +2,7 @@
 // them at once and on the field manager's loader thread.
 #include <windows.h>
 
+#include "../peak_memory.h"
 #include "field_fixture.h"
 
 namespace {
@@ -157,6 +158,21 @@ TEST_F(field_routes, OnlyTheProbedLayersBodiesBlock) {
     EXPECT_EQ((std::vector<std::string>{"..."}), map_rows(*fields->map(1)));
     EXPECT_EQ("48 16 / 80 16", text("route(fields.root(1, 16, 16, 80, 16))"));
     EXPECT_EQ("none", text("route(fields.root(0, 16, 16, 80, 16))"));
+}
+
+TEST_F(field_routes, HugeLayersAndFarStartsAreRefusedBeforeAllocating) {
+    const size_t peak_before = peak_memory();
+    run("fields.create{ name = 'vast', cell = 'blocks', size = {2^30, 2^30}, {} } fields.set('vast')");
+    EXPECT_EQ("false", text("fields.map_create(0, 1)"));
+    EXPECT_EQ(nullptr, fields->map(0));
+    // Just within the ceiling: 2048 x 2048 cells.
+    EXPECT_EQ("true", text("fields.map_create(0, 2^30 / 2048)"));
+    EXPECT_EQ("false", text("fields.map_create(0, 2^30 / 2049)"));
+    // A start two billion units away sizes no queue by its distance.
+    use("m", {"...", "..."});
+    EXPECT_EQ("none", text("route(fields.root(0, -2^31, 16, 80, 16))"));
+    EXPECT_EQ("none", text("route(fields.root(0, 2^31 - 64, 2^31 - 64, 80, 16))"));
+    EXPECT_LT(peak_memory(), peak_before + (size_t(64) << 20));
 }
 
 // Polls the request once a frame's worth of time until it answers; a
