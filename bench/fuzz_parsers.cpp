@@ -576,6 +576,7 @@ struct options {
     std::string only;
     std::string result;  // the child's result file
     bool child = false;
+    bool show_seeds = false;  // the child lists its seeds' sizes and ends
 };
 
 std::atomic<uint32_t> current_index{0};
@@ -630,6 +631,10 @@ int run_child(const options& o) {
         if (seeds.empty()) {
             write_result("noseed", 0, 0);
             return 6;
+        }
+        if (o.show_seeds) {
+            for (const bytes& b : seeds) std::printf("%s seed: %u bytes\n", r.name, static_cast<unsigned>(b.size()));
+            return 0;
         }
         CreateThread(nullptr, 0, watchdog, const_cast<options*>(&o), 0, nullptr);
         for (uint32_t i = o.from; i < o.count; ++i) {
@@ -763,6 +768,7 @@ options parse(int argc, char** argv) {
         const std::string a = argv[i];
         const char* v = i + 1 < argc ? argv[i + 1] : "0";
         if (a == "--child") o.child = true;
+        else if (a == "--show-seeds") o.child = o.show_seeds = true;
         else if (a == "--count") o.count = static_cast<uint32_t>(std::strtoul(v, nullptr, 10)), ++i;
         else if (a == "--from") o.from = static_cast<uint32_t>(std::strtoul(v, nullptr, 10)), ++i;
         else if (a == "--limit-ms") o.limit_ms = static_cast<uint32_t>(std::strtoul(v, nullptr, 10)), ++i;
