@@ -205,6 +205,8 @@ bool draw_action::draw_scene_now(draw_scene& s, float x, float y, float z, int32
     view->scale_x = view->scale_y = 1.0f;
     const int32_t tw = r[2] - r[0], th = r[3] - r[1];
     if (tw <= 0 || th <= 0) return true;
+    // The table reader refuses such sizes; this holds for any other road in.
+    if (s.tile_quads() > max_tile_quads) return true;
     const int32_t cover_x = script_truncate_int(s.size[0]), cover_y = script_truncate_int(s.size[1]);
     const D3DXVECTOR3 origin = view->position;
     for (int32_t dy = 0; dy < cover_y; dy += th) {

@@ -72,7 +72,13 @@ struct draw_scene {
     void set_alpha(double alpha);
     // Active or not; the animation restarts when that changes.
     void set_active(bool on);
+    // Quads a tiled scene draws a frame: its size covered by its rect.
+    uint64_t tile_quads() const;
 };
+
+// A tiled scene covers at most this many rect copies a frame; a larger
+// size would draw for minutes and is refused.
+constexpr uint64_t max_tile_quads = 65536;
 
 class draw_action : public extend_action {
 public:

@@ -70,3 +70,12 @@ void draw_scene::set_active(bool on) {
     flags = on ? flags | scene_active : flags & ~scene_active;
     reset_animation();
 }
+
+uint64_t draw_scene::tile_quads() const {
+    const int64_t tw = int64_t(rect[2]) - rect[0], th = int64_t(rect[3]) - rect[1];
+    if (tw <= 0 || th <= 0 || !(size[0] > 0.0f) || !(size[1] > 0.0f)) return 0;
+    // Sizes come from script numbers: saturate rather than overflow.
+    const double columns = std::ceil(double(size[0]) / double(tw)), rows = std::ceil(double(size[1]) / double(th));
+    const double quads = columns * rows;
+    return quads >= 1e18 ? uint64_t(1e18) : uint64_t(quads);
+}

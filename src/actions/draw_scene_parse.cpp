@@ -194,6 +194,12 @@ void draw_action::parse_keys(lua_State* L, int table, draw_scene& s) {
         s.reset_animation();
     }
     if (field_bool(L, table, "visible", b, "invalid visible")) s.set_active(b);
+    if ((s.flags & scene_tile) && s.tile_quads() > max_tile_quads) {
+        // One rect's worth is what a fresh tiled scene covers.
+        s.size[0] = w;
+        s.size[1] = h;
+        throw "too many tiles";
+    }
 }
 
 bool draw_action::parse_scene(lua_State* L, int table, size_t n) {

@@ -63,10 +63,20 @@ bool render_layer_action::resize(int32_t width, int32_t height) {
     if (!target) return false;
     const int32_t w = width >= 1 ? width : int32_t(target->width());
     const int32_t h = height >= 1 ? height : int32_t(target->height());
-    target->release(false);
-    if (target->create(w, h)) return true;
-    target->release(false);
-    return false;
+    // The new target is made before the old one goes: on failure the layer
+    // keeps drawing into its old target, never into whatever is current.
+    graphic* g = graphic::instance();
+    if (!g) return false;
+    graphic_render_target* next = graphic_render_target_create(g, w, h);
+    if (!next) return false;
+    next->clear_color = target->clear_color;
+    if (!g->set_layer_target(layer_id, next)) {
+        g->delete_object(next);
+        return false;
+    }
+    g->delete_object(target);
+    target = next;
+    return true;
 }
 
 int32_t render_layer_file_format(const char* file_name) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
+#include <vector>
 
 #include "core/ini_file.h"
 #include "core/paths.h"
@@ -76,6 +77,57 @@ std::vector<wchar_t> writable(const wstring& command) {
 bool is_existing_file(const wchar_t* path) {
     uint32_t attributes = file_attributes(path);
     return attributes != path_missing && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+size_t count_quotes(const wchar_t* text) {
+    size_t n = 0;
+    for (; *text; ++text)
+        if (*text == L'"') ++n;
+    return n;
+}
+
+// The value as written on its line: the section read whole keeps the
+// quotes that a read of the key drops.
+bool raw_value(const ini_file& ini, const wchar_t* section, const wchar_t* key, std::vector<wchar_t>& out) {
+    std::vector<wchar_t> lines(4096);
+    DWORD n;
+    while ((n = GetPrivateProfileSectionW(section, lines.data(), static_cast<DWORD>(lines.size()),
+                                          ini.path().c_str())) >= lines.size() - 2 &&
+           lines.size() < (1u << 20))
+        lines.assign(lines.size() * 2, 0);
+    const size_t key_length = wcslen(key);
+    for (const wchar_t* line = lines.data(); *line; line += wcslen(line) + 1) {
+        const wchar_t* equals = wcschr(line, L'=');
+        if (!equals) continue;
+        size_t name_length = static_cast<size_t>(equals - line);
+        while (name_length > 0 && (line[name_length - 1] == L' ' || line[name_length - 1] == L'\t')) --name_length;
+        if (name_length != key_length || _wcsnicmp(line, key, key_length) != 0) continue;
+        const wchar_t* value = equals + 1;
+        while (*value == L' ' || *value == L'\t') ++value;
+        out.assign(value, value + wcslen(value) + 1);
+        return true;
+    }
+    return false;
+}
+
+// The profile functions drop a double-quote pair around a whole value, so a
+// template that starts and ends with a quoted word loses its outer quotes.
+// Such a pair is put back when what is left can't be the template as meant:
+// an odd number of quotes, or quotes in a text that doesn't start with one.
+// A template written inside an extra pair keeps reading as it did.
+wstring read_template(const ini_file& ini, const wchar_t* section) {
+    wstring value = ini.get_string(section, L"ARGS", L"");
+    const wchar_t* text = value.c_str();
+    const size_t quotes = count_quotes(text);
+    if (quotes == 0 || (quotes % 2 == 0 && text[0] == L'"')) return value;
+    std::vector<wchar_t> raw;
+    if (!raw_value(ini, section, L"ARGS", raw)) return value;
+    const size_t length = wcslen(raw.data());
+    if (length < 2 || raw[0] != L'"' || raw[length - 1] != L'"') return value;
+    if (wcslen(text) != length - 2) return value;
+    wstring restored;
+    restored.assign(raw.data(), length);
+    return restored;
 }
 
 }  // namespace
@@ -164,12 +216,16 @@ bool run_archive_command(const archive_tool_settings& settings, const wchar_t* s
     return true;
 }
 
-bool run_archive_tool(const ini_file& ini, const wchar_t* section, const std::vector<wstring>& values) {
+archive_tool_settings read_archive_tool_settings(const ini_file& ini, const wchar_t* section) {
     archive_tool_settings settings;
     settings.tool = ini.get_string(section, L"TOOL", L"");
     settings.shell = ini.get_int(section, L"SHELL", 0);
-    settings.args = ini.get_string(section, L"ARGS", L"");
-    return run_archive_command(settings, section, values);
+    settings.args = read_template(ini, section);
+    return settings;
+}
+
+bool run_archive_tool(const ini_file& ini, const wchar_t* section, const std::vector<wstring>& values) {
+    return run_archive_command(read_archive_tool_settings(ini, section), section, values);
 }
 
 bool run_archive_tool_pair(const ini_file& ini, const wchar_t* section, const wstring& source,

@@ -40,6 +40,10 @@ struct archive_tool_settings {
 bool run_archive_command(const archive_tool_settings& settings, const wchar_t* section,
                          const std::vector<wstring>& values);
 
+// TOOL, SHELL (default 0) and ARGS of the section, ARGS with the quotes
+// it was written with.
+archive_tool_settings read_archive_tool_settings(const ini_file& ini, const wchar_t* section);
+
 // Reads TOOL, SHELL (default 0) and ARGS from the section of the archive
 // kind and runs the tool as run_archive_command does.
 bool run_archive_tool(const ini_file& ini, const wchar_t* section, const std::vector<wstring>& values);

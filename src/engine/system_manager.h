@@ -172,6 +172,9 @@ public:
     save_data& saves() { return save_; }
     // Copies the source (none: the screen) into the slot at width x height
     // (0: the source's size).
+    // Slots index a list that grows to the highest one used: a script's
+    // number past this is refused, not allocated for.
+    static constexpr int32_t max_snapshot_slot = 4095;
     bool snapshot(int32_t slot, graphic_texture* source, uint32_t width, uint32_t height);
     bool snapshot_to_file(uint32_t width, uint32_t height, const wstring& path);
     // Writes the slot's picture as an image file, its format by the path's

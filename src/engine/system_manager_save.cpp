@@ -61,6 +61,10 @@ bool system_manager::snapshot(int32_t slot, graphic_texture* source, uint32_t wi
     const char* label = "system_manager::snapshot";
     graphic* g = graphic::instance();
     if (slot < 0 || !g) return false;
+    if (slot > max_snapshot_slot) {
+        trace(1, "system.snapshot", "invalid slot: %d", slot);
+        return false;
+    }
     if (snapshots_.size() <= static_cast<size_t>(slot)) snapshots_.resize(static_cast<size_t>(slot) + 1, nullptr);
     graphic_texture*& held = snapshots_[static_cast<size_t>(slot)];
     delete held;

@@ -11,6 +11,16 @@
 #include "lauxlib.h"
 #include "lua.h"
 
+// Lines of this channel locate as "vycommdll(N)", whatever the source file
+// is called: tools that read the trace look for that name.
+#define VYCOMM_TRACE(label, message, code)                                                  \
+    do {                                                                                    \
+        static char vy_trace_short_name_[trace_short_name_size];                            \
+        trace_error(default_trace(), "vycommdll", vy_trace_short_name_,                     \
+                    sizeof vy_trace_short_name_, __LINE__, (label), (message),              \
+                    static_cast<int32_t>(code));                                            \
+    } while (0)
+
 namespace {
 constexpr uint32_t guard_size = 16;
 constexpr uint8_t guard_byte = 0xCD;
@@ -21,7 +31,7 @@ void channel_name(wchar_t* out, size_t size, const vycomm_channel* c, const wcha
 }
 
 int panic(lua_State* L) {
-    TRACE_ERROR("vycomm", lua_tostring(L, -1) ? lua_tostring(L, -1) : "lua panic", -1);
+    VYCOMM_TRACE("vycomm", lua_tostring(L, -1) ? lua_tostring(L, -1) : "lua panic", -1);
     return 0;
 }
 
@@ -34,7 +44,7 @@ HANDLE make_event(const vycomm_channel* c, const wchar_t* kind) {
 bool close_handle(HANDLE& h, const char* message) {
     if (!h) return true;
     bool ok = CloseHandle(h) != 0;
-    if (!ok) TRACE_ERROR("VyCommClose", message, GetLastError());
+    if (!ok) VYCOMM_TRACE("VyCommClose", message, GetLastError());
     h = nullptr;
     return ok;
 }
@@ -50,34 +60,35 @@ void discard(vycomm_channel* c) {
 }
 
 vycomm_channel* fail_connect(vycomm_channel* c, const char* message, int32_t code) {
-    TRACE_ERROR("VyCommConnect", message, code);
+    VYCOMM_TRACE("VyCommConnect", message, code);
     discard(c);
     return nullptr;
 }
 
 bool usable(vycomm_channel* c, const char* label) {
     if (c && c->view && c->request_event && c->reply_event) return true;
-    TRACE_ERROR(label, "Invalid Handle", static_cast<int32_t>(reinterpret_cast<intptr_t>(c)));
+    VYCOMM_TRACE(label, "Invalid Handle", static_cast<int32_t>(reinterpret_cast<intptr_t>(c)));
     return false;
 }
 
 bool signal_reply(vycomm_channel* c) {
     if (SetEvent(c->reply_event)) return true;
-    TRACE_ERROR("VyCommReceive", "SetEvent", GetLastError());
+    VYCOMM_TRACE("VyCommReceive", "SetEvent", GetLastError());
     return false;
 }
 
 // Runs the request in L; the stack above top then holds its results, or its
 // error message and traceback. False when the chunk failed.
-bool run_request(vycomm_channel* c, lua_State* L) {
-    vycomm_header* h = c->header();
-    c->data()[h->length] = 0;
+// The source is a private copy of exactly length bytes: the requester may
+// go on writing the block after it signalled.
+bool run_request(vycomm_channel* c, lua_State* L, uint32_t length) {
+    std::vector<char> text(static_cast<size_t>(length) + 1, 0);
+    std::memcpy(text.data(), c->data(), length);
     script s(L);
     script_error_info info;
-    const char* text = reinterpret_cast<const char*>(c->data());
-    if (s.load(text, info) && s.call(0, LUA_MULTRET, info)) return true;
-    TRACE_ERROR("VyCommReceive", info.message.c_str(), -1);
-    if (!info.trace_text.empty()) TRACE_ERROR("VyCommReceive", info.trace_text.c_str(), -1);
+    if (s.load(text.data(), info) && s.call(0, LUA_MULTRET, info)) return true;
+    VYCOMM_TRACE("VyCommReceive", info.message.c_str(), -1);
+    if (!info.trace_text.empty()) VYCOMM_TRACE("VyCommReceive", info.trace_text.c_str(), -1);
     lua_pushstring(L, info.message.c_str());
     lua_pushstring(L, info.trace_text.c_str());
     return false;
@@ -90,12 +101,12 @@ bool store_results(vycomm_channel* c, lua_State* L, int top) {
     script s(L);
     for (int i = top + 1; i <= lua_gettop(L); ++i) {
         if (s.store(bytes, i) != 0) {
-            TRACE_ERROR("VyCommReceive", "store", i);
+            VYCOMM_TRACE("VyCommReceive", "store", i);
             return false;
         }
     }
     if (bytes.size() > c->capacity) {
-        TRACE_ERROR("VyCommReceive", "Reply DataLength too Long", static_cast<int32_t>(bytes.size()));
+        VYCOMM_TRACE("VyCommReceive", "Reply DataLength too Long", static_cast<int32_t>(bytes.size()));
         return false;
     }
     vycomm_header* h = c->header();
@@ -119,21 +130,23 @@ void empty_reply(vycomm_channel* c) {
 bool serve(vycomm_channel* c, lua_State* L) {
     vycomm_header* h = c->header();
     if (h->status != vycomm_request) {
-        TRACE_ERROR("VyCommReceive", "Invalid Status", static_cast<int32_t>(h->status));
+        VYCOMM_TRACE("VyCommReceive", "Invalid Status", static_cast<int32_t>(h->status));
         return false;
     }
     if (!L) {
-        TRACE_ERROR("VyCommReceive", "Invalid lua_State", -1);
+        VYCOMM_TRACE("VyCommReceive", "Invalid lua_State", -1);
         empty_reply(c);
         signal_reply(c);
         return false;
     }
     int top = lua_gettop(L);
     uint32_t status = vycomm_failure_empty;
-    if (h->length >= c->capacity) {
-        TRACE_ERROR("VyCommReceive", "Receieve DataLength too Long", static_cast<int32_t>(h->length));
+    // Read once: the block is shared, a second read may see another value.
+    const uint32_t length = *static_cast<volatile uint32_t*>(&h->length);
+    if (length >= c->capacity) {
+        VYCOMM_TRACE("VyCommReceive", "Receieve DataLength too Long", static_cast<int32_t>(length));
     } else {
-        bool ran = run_request(c, L);
+        bool ran = run_request(c, L, length);
         if (store_results(c, L, top)) status = ran ? vycomm_success : vycomm_failure;
     }
     lua_settop(L, top);
@@ -145,25 +158,34 @@ bool serve(vycomm_channel* c, lua_State* L) {
     return signalled && status == vycomm_success;
 }
 
+// Restores from a private copy of the reply: its length and count are read
+// once and the length must lie inside the data area.
 bool restore_values(vycomm_channel* c) {
     vycomm_header* h = c->header();
     lua_State* L = c->state;
-    const uint8_t* at = c->data();
-    uint32_t remaining = h->length;
+    const uint32_t length = *static_cast<volatile uint32_t*>(&h->length);
+    const uint32_t count = *static_cast<volatile uint32_t*>(&h->count);
+    if (length > c->capacity) {
+        VYCOMM_TRACE("VyCommReceive", "Invalid DataLength", static_cast<int32_t>(length));
+        return false;
+    }
+    const std::vector<uint8_t> reply(c->data(), c->data() + length);
+    const uint8_t* at = reply.data();
+    uint32_t remaining = length;
     script s(L);
-    for (int32_t i = 1; i <= static_cast<int32_t>(h->count); ++i) {
+    for (uint32_t i = 1; i <= count; ++i) {
         if (remaining == 0) {
-            TRACE_ERROR("VyCommReceive", "Invalid DataLength", i);
+            VYCOMM_TRACE("VyCommReceive", "Invalid DataLength", i);
             return false;
         }
         const uint8_t* end = nullptr;
         if (!s.restore(at, remaining, &end)) {
-            TRACE_ERROR("VyCommReceive", "restore", i);
+            VYCOMM_TRACE("VyCommReceive", "restore", i);
             return false;
         }
         uint32_t used = static_cast<uint32_t>(end - at);
         if (used > remaining) {
-            TRACE_ERROR("VyCommReceive", "Invalid DataLength", i);
+            VYCOMM_TRACE("VyCommReceive", "Invalid DataLength", i);
             return false;
         }
         at = end;
@@ -175,12 +197,12 @@ bool restore_values(vycomm_channel* c) {
 bool take_reply(vycomm_channel* c) {
     vycomm_header* h = c->header();
     if (h->status != vycomm_success && h->status != vycomm_failure) {
-        TRACE_ERROR("VyCommReceive", "Invalid Status", static_cast<int32_t>(h->status));
+        VYCOMM_TRACE("VyCommReceive", "Invalid Status", static_cast<int32_t>(h->status));
         return false;
     }
     bool ok = false;
     if (!c->state) {
-        TRACE_ERROR("VyCommReceive", "Invalid lua_State", -1);
+        VYCOMM_TRACE("VyCommReceive", "Invalid lua_State", -1);
     } else {
         lua_settop(c->state, 0);
         ok = restore_values(c);
@@ -194,7 +216,7 @@ bool take_reply(vycomm_channel* c) {
 vycomm_channel* VyCommConnect(uint32_t data_size, uint32_t peer_id) {
     auto* c = static_cast<vycomm_channel*>(GlobalAlloc(GPTR, sizeof(vycomm_channel)));
     if (!c) {
-        TRACE_ERROR("VyCommConnect", "GlobalAlloc", GetLastError());
+        VYCOMM_TRACE("VyCommConnect", "GlobalAlloc", GetLastError());
         return nullptr;
     }
     uint32_t own = GetCurrentProcessId();
@@ -222,7 +244,16 @@ vycomm_channel* VyCommConnect(uint32_t data_size, uint32_t peer_id) {
         *c->header() = vycomm_header{c->capacity, 0, 0, 0};
         std::memset(c->data() + c->capacity, guard_byte, guard_size);
     } else {
-        c->capacity = c->header()->capacity;
+        // The capacity comes from the peer: the data area and its guard must
+        // lie inside what was mapped.
+        MEMORY_BASIC_INFORMATION region = {};
+        const uint32_t capacity = *static_cast<volatile uint32_t*>(&c->header()->capacity);
+        if (!VirtualQuery(c->view, &region, sizeof region))
+            return fail_connect(c, "VirtualQuery", GetLastError());
+        if (region.RegionSize < sizeof(vycomm_header) + guard_size ||
+            capacity > region.RegionSize - sizeof(vycomm_header) - guard_size)
+            return fail_connect(c, "Invalid Capacity", static_cast<int32_t>(capacity));
+        c->capacity = capacity;
     }
     c->request_event = make_event(c, L"REQUEST");
     if (!c->request_event) return fail_connect(c, "CreateEvent-Request", GetLastError());
@@ -235,7 +266,7 @@ bool VyCommWait(vycomm_channel* c) {
     if (!usable(c, "VyCommWait")) return false;
     DWORD r = WaitForSingleObject(c->role == 1 ? c->request_event : c->reply_event, 0);
     if (r == WAIT_OBJECT_0) return true;
-    if (r != WAIT_TIMEOUT) TRACE_ERROR("VyCommWait", "WaitForSingleObject", GetLastError());
+    if (r != WAIT_TIMEOUT) VYCOMM_TRACE("VyCommWait", "WaitForSingleObject", GetLastError());
     return false;
 }
 
@@ -251,13 +282,13 @@ bool VyCommClose(vycomm_channel* c) {
         const uint8_t* guard = c->data() + c->capacity;
         for (uint32_t i = 0; i < guard_size; ++i) {
             if (guard[i] != guard_byte) {
-                TRACE_ERROR("VyCommClose", "Detect Buffer Overflow", -1);
+                VYCOMM_TRACE("VyCommClose", "Detect Buffer Overflow", -1);
                 ok = false;
                 break;
             }
         }
         if (!UnmapViewOfFile(c->view)) {
-            TRACE_ERROR("VyCommClose", "UnmapViewOfFile", GetLastError());
+            VYCOMM_TRACE("VyCommClose", "UnmapViewOfFile", GetLastError());
             ok = false;
         }
         c->view = nullptr;
@@ -267,7 +298,7 @@ bool VyCommClose(vycomm_channel* c) {
     ok = close_handle(c->reply_event, "CloseHandle-Reply") && ok;
     if (c->state) lua_close(c->state);
     if (GlobalFree(c)) {
-        TRACE_ERROR("VyCommClose", "GlobalFree", GetLastError());
+        VYCOMM_TRACE("VyCommClose", "GlobalFree", GetLastError());
         ok = false;
     }
     return ok;

@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/paths.h"
@@ -49,9 +50,15 @@ bool input::create_all(HWND main_window, const wchar_t* config_path) {
     d.config_file = ansi_path(d.config_path.c_str());
     char value[32] = {};
     GetPrivateProfileStringA("INPUT", "NUM", "0", value, sizeof value, d.config_file.c_str());
-    const int count = atoi(value);
+    const long count = std::strtol(value, nullptr, 10);
     if (count <= 0) {
         TRACE_ERROR("input::create_all", "num is 0", -1);
+        return true;
+    }
+    // Each input reads its sections at once: a damaged count would keep
+    // start-up busy for hours. No game has more players than this.
+    if (count > max_inputs) {
+        TRACE_ERROR("input::create_all", "num too large", static_cast<int32_t>(count > 0x7FFFFFFFL ? 0x7FFFFFFFL : count));
         return true;
     }
     for (int n = 1; n <= count; ++n) {

@@ -73,6 +73,8 @@ public:
     input() = default;
     virtual ~input() = default;
 
+    // Inputs an "input.ini" may ask for; a larger NUM creates none.
+    static constexpr long max_inputs = 256;
     static bool create_all(HWND main_window, const wchar_t* config_path = nullptr);
     static bool create(int number);
     static void destroy_all();

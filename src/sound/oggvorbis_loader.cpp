@@ -78,9 +78,16 @@ bool find_entry(F& slot, const char* name) {
 
 bool oggvorbis_loader::initialize() {
     if (library) return true;
+#if defined(__x86_64__) || defined(_M_X64)
+    // SSE2 is part of x86-64, whatever the feature word says (it is empty
+    // before detection); the builds without it break the 64-bit calling
+    // convention for floating point and corrupt the decoder's memory.
+    const wchar_t* name = L"lib\\liboggvorbis2.dll";
+#else
     const wchar_t* name = (cpu_info.features & cpu_sse2)  ? L"lib\\liboggvorbis2.dll"
                           : (cpu_info.features & cpu_sse) ? L"lib\\liboggvorbis1.dll"
                                                           : L"lib\\liboggvorbis.dll";
+#endif
     wstring path;
     make_absolute_path(path, name);
     HMODULE h = LoadLibraryW(path.c_str());

@@ -202,9 +202,15 @@ uint32_t sound_file::read_mono(uint8_t* out, uint32_t bytes, bool rewind) {
                 break;
             }
             case 3: {
-                uint32_t sum = 0;
-                for (int c = 0; c < channels; ++c) sum += in[3 * c] | (in[3 * c + 1] << 8) | (in[3 * c + 2] << 16);
-                uint32_t r = sum / channels;
+                // Samples are signed: averaged as unsigned, a quiet left
+                // and right of opposite sign would come out at full scale.
+                int64_t sum = 0;
+                for (int c = 0; c < channels; ++c) {
+                    int32_t v = in[3 * c] | (in[3 * c + 1] << 8) | (in[3 * c + 2] << 16);
+                    if (v & 0x800000) v -= 0x1000000;
+                    sum += v;
+                }
+                const int32_t r = static_cast<int32_t>(sum / channels);
                 out[0] = r & 0xFF, out[1] = (r >> 8) & 0xFF, out[2] = (r >> 16) & 0xFF;
                 break;
             }

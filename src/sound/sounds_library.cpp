@@ -134,8 +134,12 @@ int set_volume(lua_State* L) {
 }
 
 int channel_volume(lua_State* L) {
+    // nil, not nothing: a script's tostring() of the answer must not fail.
     sound_channel_entry* e = to_channel(L, 1);
-    if (!e) return 0;
+    if (!e) {
+        lua_pushnil(L);
+        return 1;
+    }
     lua_pushnumber(L, e->channel->volume());
     return 1;
 }
@@ -161,7 +165,10 @@ void push_vector(lua_State* L, const char* name, const D3DVECTOR& v) {
 int get_listener(lua_State* L) {
     sound_listener* l = listener();
     DS3DLISTENER p = {};
-    if (!l || !l->get_parameter(p)) return 0;
+    if (!l || !l->get_parameter(p)) {
+        lua_pushnil(L);
+        return 1;
+    }
     lua_createtable(L, 0, 7);
     lua_pushnumber(L, p.flDistanceFactor);
     lua_setfield(L, -2, "distance");

@@ -82,6 +82,14 @@ void apply_archive(const updater& u, const wchar_t* archive, const apply_options
     wstring section;
     if (options.expand && !archive_section(archive, section)) throw 1;
 
+    // An empty stem would make the work folder itself the expansion folder,
+    // to be copied over the installation and then removed.
+    wstring stem;
+    if (!file_stem_of(archive, stem) || stem.empty()) {
+        report(1, L"error: no archive name '%ls'", archive);
+        throw 1;
+    }
+
     wstring folder = expansion_folder_of(archive);
     if (!is_directory(folder.c_str()) &&
         (path_exists(folder.c_str()) || !create_path(folder.c_str(), FILE_ATTRIBUTE_DIRECTORY))) {

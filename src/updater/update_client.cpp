@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 
 #include "core/file.h"
 #include "core/folders.h"
@@ -48,9 +49,21 @@ bool is_absolute_url(const char* line) {
     return at >= 1 && at <= 5;
 }
 
-// A name from the server becomes a file in the work folder: one that could
-// point elsewhere (a folder part, a drive or a stream) is not taken.
-bool safe_file_name(const char* name) { return !strpbrk(name, "\\:"); }
+// A name from the server becomes a file in the work folder and a word of
+// the command that starts VyUpdate through the command interpreter: only
+// the characters of an archive's own name are taken, so no folder part,
+// drive, stream, variable ("%") or command separator ("&") gets through.
+bool safe_file_name(const char* name) {
+    bool only_dots = true;
+    for (const char* at = name; *at; ++at) {
+        const char c = *at;
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                           c == '_' || c == '-' || c == '.';
+        if (!plain) return false;
+        if (c != '.') only_dots = false;
+    }
+    return !only_dots;
+}
 
 // Mirror lines of one version are picked at random, seeded from the clock.
 void reseed_from_clock() {
@@ -96,7 +109,12 @@ bool updater::check() {
         TRACE_ERROR("updater::check", "updater::get_file", -1);
         return false;
     }
-    textfile list(local.c_str());
+    return read_patch_list(local.c_str());
+}
+
+bool updater::read_patch_list(const wchar_t* local) {
+    update_settings& s = settings;
+    textfile list(local);
     if (!list.open(file_read | file_share_read)) {
         TRACE_ERROR("updater::check", "file::open", -1);
         return false;
@@ -112,7 +130,10 @@ bool updater::check() {
         wstring version;
         if (!patch_version_from_name(name, version)) continue;
         if (!safe_file_name(name)) {
-            TRACE_ERROR("updater::check", "unsafe archive name", -1);
+            std::string message = "unsafe archive name '";
+            message += name;
+            message += "'";
+            TRACE_ERROR("updater::check", message.c_str(), -1);
             continue;
         }
         patch_entry entry;

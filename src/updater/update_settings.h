@@ -51,6 +51,8 @@ public:
     // keeps the archives newer than the recorded version, oldest first;
     // true when there is at least one.
     bool check();
+    // The choosing part of check on a patch list already on disk.
+    bool read_patch_list(const wchar_t* local_path);
     // The file name part of a chosen patch's URL; past the end: the last.
     wstring patch_name(size_t index) const;
     // Downloads every chosen patch into the work folder.

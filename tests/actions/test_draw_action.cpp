@@ -95,6 +95,14 @@ TEST_F(DrawAction, SceneTablesParseKeyByKey) {
              EXPECT_EQ(64.0f, s.size[0]);
              EXPECT_EQ(32.0f, s.size[1]);
          }},
+        {"{rect = {0, 0, 1, 1}, tile = true, size = {256, 256}}", "0", nullptr,
+         [](const draw_scene& s) { EXPECT_EQ(65536u, s.tile_quads()); }},
+        // Billions of quads a frame would stop the engine: refused, one rect's worth kept.
+        {"{rect = {0, 0, 1, 2}, tile = true, size = {100000, 100000}}", "false", "too many tiles",
+         [](const draw_scene& s) {
+             EXPECT_EQ(1.0f, s.size[0]);
+             EXPECT_EQ(2.0f, s.size[1]);
+         }},
         {"{rect = {0, 0, 8, 8}, alpha = 0.5}", "0", nullptr, [](const draw_scene& s) { EXPECT_EQ(0x7FFFFFFFu, s.color); }},
         {"{rect = {0, 0, 8, 8}, color = 0x80102030, alpha = 2}", "0", nullptr,
          [](const draw_scene& s) { EXPECT_EQ(0xFF102030u, s.color); }},

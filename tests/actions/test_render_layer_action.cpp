@@ -141,6 +141,15 @@ TEST_F(RenderLayerAction, MembersDrawIntoTheTargetAndGoBack) {
     EXPECT_EQ("true", text("r:resize(32)"));
     EXPECT_EQ(32u, r->target->width());
     EXPECT_EQ(40u, r->target->height());
+    // A size the device refuses keeps the old target, whole.
+    log.lines.clear();
+    graphic_render_target* kept = r->target;
+    EXPECT_EQ("false", text("r:resize(200000, 200000)"));
+    EXPECT_EQ(std::vector<std::string>{"fail to resize"}, errors("render_layer_action.resize"));
+    EXPECT_EQ(kept, r->target);
+    EXPECT_NE(nullptr, r->target->render_surface());
+    EXPECT_EQ(32u, r->target->width());
+    EXPECT_EQ(40u, r->target->height());
 
     // A member that goes away leaves the list; the rest go back on release.
     run("r:add(e) e:release()");

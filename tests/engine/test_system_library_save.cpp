@@ -69,6 +69,10 @@ TEST(SystemLibrarySave, ArgumentsCountsAndSnapshotSlots) {
           "information: a4: false,false"}},
         {"show('a5', system.snapshot(-1), system.snapshot('x.bmp', 7), system.snapshot('x.bmp', -1), system.snapshot({}))",
          {"information: a5: false,false,false,nil"}},
+        // A slot number sizes the list of snapshots: past the ceiling it is refused.
+        {"show('a10', system.snapshot(4095), system.snapshot(4096), system.snapshot(2^31 - 1, 8, 8))",
+         {"error: system.snapshot: invalid slot: 4096", "error: system.snapshot: invalid slot: 2147483647",
+          "information: a10: true,false,false"}},
         {"system.open_save('two') system.save_data('a', 'b') system.close_save() system.open_save('two', true)", {}},
         {"show('a6', system.load_data(3))", {"information: a6: a,b,nil"}},
         {"system.open_save('two', true)", {}},

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../core/scratch_dir.h"
+#include "../graphics/device_fixture.h"
 #include "engine_run.h"
 #include "http_test_server.h"
 #include "updater/update_settings.h"
@@ -60,8 +61,9 @@ TEST(UpdateClient, CheckChoosesTheNewArchivesOfTheList) {
         {"versions compare as text: 10 is older than 9", "patch", L"9", "patch10.zip\n", {}},
         {"prefix and extension without regard to case", "patch", L"0101", "PATCH0102.ZIP\n",
          {{"0102", "{url}PATCH0102.ZIP"}}},
-        {"the prefix is literal", "patch*", L"", "patch0102.zip\npatch*0103.zip\n",
-         {{"0103", "{url}patch*0103.zip"}}},
+        // "*" can't be in a file name: the only name the literal prefix
+        // matches is refused as well.
+        {"the prefix is literal", "patch*", L"", "patch0102.zip\npatch*0103.zip\n", {}},
         {"the bare name is the empty version, new only without a record", "patch", L"", "patch.zip\n",
          {{"", "{url}patch.zip"}}},
         {"the bare name with a record", "patch", L"0101", "patch.zip\n", {}},
@@ -70,6 +72,10 @@ TEST(UpdateClient, CheckChoosesTheNewArchivesOfTheList) {
         {"only comments and empty lines", "patch", L"", "# nothing yet\n\n#patch0102.zip\n", {}},
         {"names that would leave the work folder are not taken", "patch", L"0101",
          "patchz\\..\\..\\evil.zip\npatch0102:x.zip\npatch0103.zip\n", {{"0103", "{url}patch0103.zip"}}},
+        {"names the command interpreter would read are not taken", "patch", L"0101",
+         "patch0102&calc.zip\npatch0103%PATH%.zip\npatch0104 x.zip\npatch0105\"x.zip\npatch0106^x|y>z.zip\n"
+         "patch0107_a-b.c.zip\n",
+         {{"0107_a-b.c", "{url}patch0107_a-b.c.zip"}}},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.what);
@@ -178,4 +184,15 @@ TEST(UpdateClient, ListThatCannotBeFetched) {
     EXPECT_FALSE(u.check()) << "404 for the list";
     EXPECT_TRUE(u.settings.patches.empty());
     EXPECT_EQ("0101", text_of(u.settings.patch_version));
+}
+
+TEST(UpdateClient, RefusedNamesAreLogged) {
+    http_test_server server;
+    scratch_dir work;
+    server.serve("patch.txt", "patch0102&del x.zip\npatch0103.zip\n");
+    updater u = client_for(server, work, "patch", L"0101");
+    trace_capture log;
+    ASSERT_TRUE(u.check());
+    ASSERT_EQ(1u, u.settings.patches.size());
+    EXPECT_EQ(1u, log.count("updater::check: unsafe archive name 'patch0102&del x.zip'")) << log.text();
 }

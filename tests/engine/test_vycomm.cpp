@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "../graphics/device_fixture.h"
 #include "engine_run.h"
@@ -146,6 +148,62 @@ TEST_F(vycomm_test, WritingPastTheDataAreaIsFoundAtClose) {
     EXPECT_EQ(1u, log.count("VyCommClose: Detect Buffer Overflow"));
 }
 
+TEST_F(vycomm_test, TraceLinesLocateAsTheChannel) {
+    trace_capture log;
+    EXPECT_FALSE(VyCommWait(nullptr));
+    const std::string text = log.text();
+    EXPECT_NE(std::string::npos, text.find("vycommdll(")) << text;
+    EXPECT_EQ(std::string::npos, text.find("vycommdll.cpp")) << text;
+}
+
+// A requester that keeps writing the length after it signalled must not
+// make the server read or write outside the block.
+TEST_F(vycomm_test, ALengthChangedAfterTheSignalStaysInside) {
+    trace_capture log;
+    std::atomic<bool> stop{false};
+    vycomm_send(client, "return 1");
+    volatile uint32_t* length = &client->header()->length;
+    std::thread writer([&] {
+        while (!stop) {
+            *length = 0x7FFFFFF0u;
+            *length = 8;
+        }
+    });
+    int served = 0;
+    for (int i = 0; i < 3000; ++i) {
+        server->header()->status = vycomm_request;
+        VyCommReceive(server, L);
+        ++served;
+    }
+    stop = true;
+    writer.join();
+    EXPECT_EQ(3000, served);
+    EXPECT_EQ(lua_gettop(L), 0);
+    for (uint32_t i = 0; i < 16; ++i) EXPECT_EQ(0xCD, server->data()[capacity + i]) << "guard byte " << i;
+}
+
+// What the requester reads from the block is checked against its view.
+TEST_F(vycomm_test, TheRequesterChecksCapacityAndLength) {
+    trace_capture log;
+    EXPECT_EQ(vycomm_success, round_trip("return string.rep('a', 20)"));
+    vycomm_header* h = client->header();
+    h->length = capacity + 1000;
+    h->count = 1;
+    h->status = vycomm_success;
+    EXPECT_FALSE(VyCommReceive(client, nullptr));
+    EXPECT_EQ(0, lua_gettop(client->state));
+    EXPECT_EQ(1u, log.count("VyCommReceive: Invalid DataLength, code=1064"));
+
+    // A capacity larger than the mapping is refused at connect.
+    const uint32_t kept = server->header()->capacity;
+    for (uint32_t bad : {0x40000000u, 0xFFFFFFFFu, capacity + 4096}) {
+        server->header()->capacity = bad;
+        EXPECT_EQ(nullptr, VyCommConnect(0, GetCurrentProcessId())) << bad;
+    }
+    server->header()->capacity = kept;
+    EXPECT_EQ(3u, log.count("VyCommConnect: Invalid Capacity"));
+}
+
 TEST(EngineCompanions, ACompanionRunsSourceInTheEngine) {
     game_folder game("[Vy]\r\nFPS=60\r\n[COMM]\r\nNUM=3\r\nPATH1=companion.exe\r\nARGS1=\"<0>\" <1>\r\n"
                      "SIZE1=4096\r\nPATH2=missing.exe\r\nARGS2=x\r\nPATH3=companion.exe\r\n",
@@ -164,4 +222,68 @@ TEST(EngineCompanions, ACompanionRunsSourceInTheEngine) {
     EXPECT_NE(std::string::npos, replies.find("4 2: ")) << replies;
     EXPECT_TRUE(game.log_has(L"log\\vytrace.log", "\t[COMM] PATH2: not file: ")) << game.read(L"log\\vytrace.log");
     EXPECT_TRUE(game.log_has(L"log\\vytrace.log", "\t[COMM] PATH3: no args"));
+}
+
+namespace {
+// The other arch's build folder by the scheme of the build scripts: the
+// 64-bit one is the 32-bit one's name with "64" appended. Empty when this
+// process can't start its programs: a 64-bit prefix runs both archs, a
+// 32-bit one only 32-bit programs.
+std::string sibling_build_dir(std::string* why) {
+    if (sizeof(void*) == 4) {
+        *why = "a 32-bit Wine prefix cannot start 64-bit programs; the 64-bit suite tests both pairings";
+        return "";
+    }
+    std::string own = VY_BINARY_DIR;
+    if (own.size() < 2 || own.compare(own.size() - 2, 2, "64") != 0) {
+        *why = "this build folder's name doesn't end in 64: no sibling 32-bit build to find";
+        return "";
+    }
+    return own.substr(0, own.size() - 2);
+}
+
+std::wstring windows_path(const std::string& unix_path) {
+    std::wstring path = L"Z:" + to_wide(unix_path);
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    return path;
+}
+}  // namespace
+
+// The shared block reads the same in both builds: a companion of one arch
+// talks to an engine of the other, both ways.
+TEST(EngineCompanions, CompanionAndEngineOfDifferentArchs) {
+    std::string why;
+    const std::string sibling = sibling_build_dir(&why);
+    if (sibling.empty()) GTEST_SKIP() << why;
+    const std::wstring other_engine = windows_path(sibling + "/bin/VyEngine.exe");
+    const std::wstring other_companion = windows_path(sibling + "/tests/comm_companion.exe");
+    if (GetFileAttributesW(other_engine.c_str()) == INVALID_FILE_ATTRIBUTES ||
+        GetFileAttributesW(other_companion.c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no 32-bit build beside this one (" << sibling << "): build it to test the pairing";
+    struct pairing {
+        const char* what;
+        std::wstring engine;
+        std::wstring companion;
+    };
+    const pairing pairings[] = {
+        {"64-bit engine, 32-bit companion", engine_program(), other_companion},
+        {"32-bit engine, 64-bit companion", other_engine, windows_path(VY_BINARY_DIR "/tests/comm_companion.exe")},
+    };
+    for (const pairing& p : pairings) {
+        SCOPED_TRACE(p.what);
+        game_folder game("[Vy]\r\nFPS=60\r\n[COMM]\r\nNUM=1\r\nPATH1=companion.exe\r\nARGS1=\"<0>\" <1>\r\nSIZE1=4096\r\n",
+                         "frames = 0\n"
+                         "system.fork(function() while true do frames = frames + 1 coroutine.yield() end end)\n");
+        ASSERT_TRUE(CopyFileW(p.companion.c_str(), game.path(L"companion.exe").c_str(), FALSE));
+        game.write(L"requests.txt",
+                   "return 6 * 7, {a = 'b'}, 'text', frames > 0\n----\nerror('broke')\n----\nsystem.exit(7)\n");
+        engine_process engine(game.dir(), L"", p.engine);
+        ASSERT_TRUE(engine.started());
+        engine_outcome out = engine.wait(30000);
+        ASSERT_FALSE(out.timed_out);
+        EXPECT_EQ(7, out.exit_code);
+        const std::string replies = game.read(L"replies.txt");
+        EXPECT_NE(std::string::npos, replies.find("3 4: 42|table|text|true\n")) << replies;
+        EXPECT_NE(std::string::npos, replies.find("4 2: ")) << replies;
+    }
 }

@@ -48,6 +48,20 @@ TEST_F(BindingsFile, LinesBecomeEntriesAndBadLinesAreSkipped) {
     EXPECT_EQ(expected, in->modes[0]);
 }
 
+// A damaged count creates no input instead of keeping start-up busy.
+TEST_F(BindingsFile, ACountBeyondTheCeilingCreatesNone) {
+    for (const char* num : {"257", "2402677", "6365075259"}) {
+        SCOPED_TRACE(num);
+        std::string text = name_tables(1);
+        text.replace(text.find("NUM=1"), 5, std::string("NUM=") + num);
+        ASSERT_TRUE(create(text + "[INPUT1]\r\nMODE=0\r\n"));
+        EXPECT_TRUE(input_list().empty());
+        input::destroy_all();
+    }
+    ASSERT_TRUE(create(name_tables(256)));
+    EXPECT_EQ(256u, input_list().size()) << "the ceiling itself is allowed";
+}
+
 TEST_F(BindingsFile, ConvertToSetByNamesAlone) {
     write_ini(name_tables());
     ASSERT_TRUE(input::create_all(nullptr, ini().c_str()));  // NUM 0: no inputs

@@ -8,6 +8,7 @@
 #include "sound/sound_class.h"
 #include "sound/sound_listener.h"
 #include "sound/sound_player.h"
+#include "sound/sounds_library.h"
 #include "sound_fixture.h"
 
 class SoundsLibraryTest : public sound_test {
@@ -76,7 +77,8 @@ TEST_F(SoundsLibraryTest, ChannelsAndSoundsFromTables) {
         EXPECT_EQ("nil", eval(r.code));
         EXPECT_TRUE(logged(r.line));
     }
-    EXPECT_EQ("none", eval("sounds.channel_volume('x')")) << "a refused channel leaves nothing behind";
+    EXPECT_EQ("nil", eval("sounds.channel_volume('x')")) << "an unknown channel answers nil";
+    EXPECT_EQ("nil", eval("tostring(sounds.channel_volume('x'))")) << "so scripts can print it";
     // The refused names are free again.
     EXPECT_EQ("pointer", eval("sounds.create{name = 'a', channel = 'se', file = dir .. 'beep.wav', max_play = 4,"
                               " min = 2, inside = 90.4, volume = 0.5}"));
@@ -253,4 +255,20 @@ TEST_F(SoundsLibraryTest, StreamedOggLengthIsWhatWasDecodedUntilMeasured) {
     run_updates(300);
     EXPECT_EQ("true", eval("n:status()"));
     EXPECT_GT(std::stoi(eval("n:position()")), 0);
+}
+
+// Without a device there is no listener and no channel: the questions
+// answer nil, which a script can print.
+class SoundsWithoutDevice : public script_test {};
+
+TEST_F(SoundsWithoutDevice, QuestionsAnswerNil) {
+    ASSERT_EQ(nullptr, sound::instance());
+    register_sounds_library(s.state());
+    run("a = tostring(sounds.listener()) b = tostring(sounds.channel_volume('se'))");
+    lua_State* L = s.state();
+    for (const char* name : {"a", "b"}) {
+        lua_getglobal(L, name);
+        EXPECT_STREQ("nil", lua_tostring(L, -1)) << name;
+        lua_pop(L, 1);
+    }
 }

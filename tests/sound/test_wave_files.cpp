@@ -142,6 +142,9 @@ TEST_F(SoundFileTest, StereoUsedAs3DIsMixedDownToMono) {
     } cases[] = {
         {16, pcm16({-1, -1, 100, 300, -32768, 32767}), pcm16({-1, 200, 0})},
         {8, std::string("\x00\xFF\x80\x80\x10\x20", 6), std::string("\x7F\x80\x18", 3)},
+        // Signed 24-bit: -1 and +1 average to 0, -2 and -4 to -3, the extremes to about 0.
+        {24, std::string("\xFF\xFF\xFF\x01\x00\x00\xFE\xFF\xFF\xFC\xFF\xFF\x00\x00\x80\xFF\xFF\x7F", 18),
+         std::string("\x00\x00\x00\xFD\xFF\xFF\x00\x00\x00", 9)},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.bits);
@@ -153,12 +156,13 @@ TEST_F(SoundFileTest, StereoUsedAs3DIsMixedDownToMono) {
         EXPECT_EQ(1, f.format()->nChannels);
         EXPECT_EQ(c.bits / 8, f.format()->nBlockAlign);
         EXPECT_EQ(c.mono.size(), f.data_size());
-        std::string out(c.mono.size() + 2, '?');
+        const size_t past = c.bits == 24 ? 3 : 2;  // whole frames past the end
+        std::string out(c.mono.size() + past, '?');
         uint32_t got = 0;
         ASSERT_TRUE(f.read(&out[0], static_cast<uint32_t>(out.size()), false, &got));
         EXPECT_EQ(c.mono.size(), got);
         EXPECT_EQ(c.mono, out.substr(0, got));
-        EXPECT_EQ(std::string(2, c.bits == 8 ? '\x80' : '\0'), out.substr(got)) << "silence past the end";
+        EXPECT_EQ(std::string(past, c.bits == 8 ? '\x80' : '\0'), out.substr(got)) << "silence past the end";
     }
 }
 

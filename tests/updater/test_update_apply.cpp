@@ -145,6 +145,32 @@ TEST(UpdaterApply, ToolThroughTheCommandInterpreter) {
     EXPECT_EQ(file_in(inst, L"new.txt"), "n");
 }
 
+// The template reads as written, also when it starts and ends with a quoted
+// word (whose outer quotes the profile functions would drop), and as before
+// inside an extra pair of quotes.
+TEST(UpdaterApply, TemplatesReadAsWritten) {
+    const std::string tool = narrow(program_path(VY_BINARY_DIR "/tests/archive_tool.exe"));
+    const char* templates[] = {
+        "\"<0>\" x \"<1>\" -o\"<2>\"",
+        "\"\"<0>\" x \"<1>\" -o\"<2>\"\"",
+        "<0> x \"<1>\" -o\"<2>\"",
+        "\"<0>\" x <1> -o<2>",
+    };
+    for (const char* t : templates) {
+        SCOPED_TRACE(t);
+        installation inst;
+        inst.write(L"VyUpdate.ini", "[zip]\r\nTOOL=" + tool + "\r\nARGS=" + t + "\r\n");
+        inst.archive(L"patch0102.zip", "new.txt=n\n");
+        updater_outcome o = run_updater(inst.dir(), L"/expand /update /archive:update\\patch0102.zip");
+        ASSERT_FALSE(o.timed_out);
+        EXPECT_EQ(o.exit_code, 0) << o.err;
+        const std::string dir = narrow(inst.dir());
+        EXPECT_EQ(inst.events(), (std::vector<std::string>{"tool x|" + dir + "\\update\\patch0102.zip|-o" + dir +
+                                                           "\\update\\patch0102"}));
+        EXPECT_EQ(file_in(inst, L"new.txt"), "n");
+    }
+}
+
 TEST(UpdaterApply, FailingStepsEndTheRun) {
     struct row {
         const char* name;
@@ -169,6 +195,8 @@ TEST(UpdaterApply, FailingStepsEndTheRun) {
          false},
         {"a later archive fails", nullptr, {{L"patch0102.zip", good}, {L"patch0103.zip", "!exit 4\n"}},
          "error: command error (4)\n", "0102", false},
+        {"an archive name with an empty stem", nullptr, {{L".zip", good}},
+         "error: no archive name '{dir}\\update\\.zip'\n", "<missing>", true},
         {"the expansion folder is taken", nullptr, {{L"patch0102.zip", good}},
          "error: cannot create work directory '{dir}\\update\\patch0102'\n", "<missing>", true, L"patch0102"},
     };
