@@ -51,10 +51,10 @@ TEST(EngineActionView, DrawingsAndTextsStayOnTheSpriteWhileTheViewScrolls) {
         "end}}\n"
         "actors.create{'box', 60, 30, 0}\n"
         "system.fork(function()\n"
-        "  for i = 1, 3 do coroutine.yield() end\n"
+        "  for i = 1, 10 do coroutine.yield() end\n"
         "  system.trace(6, 'view', 'first ' .. tostring(system.snapshot('before.bmp')))\n"
         "  fields.view(40, 10, 0)\n"
-        "  for i = 1, 3 do coroutine.yield() end\n"
+        "  for i = 1, 10 do coroutine.yield() end\n"
         "  system.trace(6, 'view', 'second ' .. tostring(system.snapshot('after.bmp')))\n"
         "  system.exit(0)\n"
         "end)\n";
