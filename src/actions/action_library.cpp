@@ -6,8 +6,10 @@
 #include "actions/progress_action_library.h"
 #include "actions/render_layer_action_library.h"
 #include "actions/request_action_library.h"
+#include "actions/shape_action_library.h"
 #include "actions/text_action_library.h"
 #include "actions/text_action_ex_library.h"
+#include "actions/text_draw_action_library.h"
 #include "world/action_manager.h"
 
 namespace {
@@ -23,9 +25,11 @@ void action_library_register(lua_State* L) {
     native_actions_register(action_manager::instance());
     text_action_register(action_manager::instance(), L);
     text_action_ex_register(L);
+    text_draw_action_register(L);
     request_action_register(L);
     progress_action_register(L);
     call_action_register(L);
     draw_action_register(L);
     render_layer_action_register(L);
+    shape_action_register(L);
 }

@@ -28,9 +28,6 @@ struct action_library_hooks {
     // Text keys: the value of a logical code of input [index]; false when
     // there is no such input or code.
     bool (*input_code)(int32_t input, int32_t code, int32_t& value) = nullptr;
-    // Text placement: the view position of a world position on a layer;
-    // none or false: the view is the world.
-    bool (*to_view)(const float position[3], int32_t layer, float view[2]) = nullptr;
 };
 void set_action_library_hooks(const action_library_hooks& hooks);
 const action_library_hooks& action_hooks();

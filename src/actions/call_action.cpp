@@ -18,5 +18,7 @@ bool call_action::bind_slot(actor_object* owner) {
 
 int32_t call_action::call() {
     if (!slot.entry || !owner) return 0;
+    // The called function may release this action: the slot stays until it returns.
+    action_hold hold(this);
     return slot.entry(owner, nullptr, &slot, 0, script_value{0, 0});
 }

@@ -6,6 +6,7 @@
 #include <exception>
 #include <new>
 
+#include "actions/action_view.h"
 #include "actions/render_layer_action.h"
 #include "core/lua_readers.h"
 #include "graphics/graphic.h"
@@ -172,7 +173,7 @@ bool draw_action::render_scenes() {
     if (!owner || (owner->flags & actor_hidden_by_script) || !view) return true;
     if (view->hidden()) return true;
     const float x = owner->position[0], y = owner->position[1], z = owner->position[2];
-    const int32_t zorder = owner->sprite ? owner->sprite->zorder : 0;
+    const int32_t zorder = owner_zorder(owner);
     for (auto& s : scenes) {
         if (!(s->flags & scene_active)) continue;
         if (!draw_scene_now(*s, x, y, z, zorder)) return false;
@@ -180,12 +181,14 @@ bool draw_action::render_scenes() {
     return true;
 }
 
-// The world has no field view yet: view positions are world positions, as
-// for the actors' own sprites.
+// Through the field view like the owner's sprite: a scene on a layer of its
+// own is converted on that layer.
 bool draw_action::draw_scene_now(draw_scene& s, float x, float y, float z, int32_t zorder) {
-    (void)z;
-    (void)zorder;
-    view->position = D3DXVECTOR3(x + s.offset[0], y + s.offset[1], 0.0f);
+    float world[3] = {x + s.offset[0], y + s.offset[1], z + s.offset[2]};
+    if (s.layer < 65536) world[2] = float(s.layer);
+    float v[3];
+    action_to_view(world, s.zorder + zorder, v);
+    view->position = D3DXVECTOR3(v[0], v[1], v[2]);
     const int32_t* r = s.tiles > 0 ? s.current : s.rect;
     view->rect = RECT{r[0], r[1], r[2], r[3]};
     view->center = D3DXVECTOR3(s.center[0], s.center[1], 0.0f);

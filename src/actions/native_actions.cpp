@@ -6,6 +6,8 @@
 #include "world/action_manager.h"
 #include "world/actor_class.h"
 #include "world/actor_object.h"
+#include "world/collision_manager.h"
+#include "world/field.h"
 #include "world/sprite_class.h"
 #include "world/sprite_object.h"
 
@@ -29,10 +31,22 @@ script_value owned_copy(const script_value& value, lua_State* L) {
     }
 }
 
-// One movement step: the position moves by the vector.
-void move_step(actor_object* actor) {
+// One movement step through the actor's own move, so a body collides and
+// its sprite follows; a bodiless actor just takes its vector. Negative when
+// the move was blocked.
+int32_t move_step(actor_object* actor) {
+    collision_manager* world = collision_manager::instance();
+    if (world && actor->body && !(actor->cls && (actor->cls->flags & class_no_body_move)))
+        return actor->move();
     actor->set_position(actor->position[0] + actor->vector[0], actor->position[1] + actor->vector[1],
                         actor->position[2] + actor->vector[2]);
+    return 0;
+}
+
+// A new way turns the sprite and gives the body that way's frame shape.
+void turn(actor_object* actor, int32_t way) {
+    actor->set_way(way);
+    actor->follow_frame_shapes(actor->sprite);
 }
 
 bool off_screen(const actor_object* actor) {
@@ -101,8 +115,7 @@ int32_t test_action(actor_object* actor, void*, action_slot*, int32_t, script_va
         vy = way_y[actor->way] * sy;
     }
     actor->set_vector(vx, vy, 0.0f);
-    move_step(actor);
-    if (off_screen(actor)) actor->set_way((actor->way + 4) % 8);
+    if (move_step(actor) < 0 || off_screen(actor)) turn(actor, (actor->way + 4) % 8);
     return 0;
 }
 
@@ -117,8 +130,9 @@ int32_t test_player_action(actor_object* actor, void*, action_slot*, int32_t, sc
     press_buttons(actor, in.codes);
     actor->set_vector(vx, vy, 0.0f);
     move_step(actor);
+    field::set_view(actor->position, true);
     const int32_t way = way_of(in.direction[0], in.direction[1]);
-    if (way >= 0) actor->set_way(way);
+    if (way >= 0) turn(actor, way);
     request_animation(actor, way < 0 ? 0 : mode == 2 ? 2 : 1);
     return 0;
 }

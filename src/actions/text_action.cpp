@@ -3,6 +3,7 @@
 #include <new>
 
 #include "actions/action_library.h"
+#include "actions/action_view.h"
 #include "core/lua_readers.h"
 #include "core/system_log.h"
 #include "graphics/graphic.h"
@@ -273,6 +274,7 @@ int32_t text_action::key_signal() const {
 
 void text_action::step() {
     if (!renderer || renderer->glyphs.empty()) return;
+    action_hold hold(this);
     const int32_t k = key_signal();
     switch (renderer->state) {
         case text_state_waiting:
@@ -291,21 +293,15 @@ void text_action::step() {
             if (finish_pending && finish_event && notify) {
                 finish_pending = false;
                 actor_throw_event(notify, finish_event, owner, script_value{0, 0});
+                if (hold.gone() || !renderer) return;
             }
             break;
         default:
             break;
     }
     renderer->update();
-    float view[2] = {owner ? owner->position[0] : 0.0f, owner ? owner->position[1] : 0.0f};
-    const action_library_hooks& hooks = action_hooks();
-    if (owner && hooks.to_view) {
-        float v[2];
-        if (hooks.to_view(owner->position, int32_t(owner->position[2]) + z_offset, v)) {
-            view[0] = v[0];
-            view[1] = v[1];
-        }
-    }
+    float view[3];
+    owner_to_view(owner, z_offset, view);
     renderer->x = view[0];
     renderer->y = view[1];
 }

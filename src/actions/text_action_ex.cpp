@@ -3,6 +3,7 @@
 #include <new>
 
 #include "actions/action_library.h"
+#include "actions/action_view.h"
 #include "core/lua_readers.h"
 #include "core/system_log.h"
 #include "graphics/font_manager.h"
@@ -69,6 +70,28 @@ font_handle font_from_table(lua_State* L, int t) {
     return h;
 }
 
+}  // namespace
+
+font_handle text_font_of(lua_State* L, int index) {
+    switch (lua_type(L, index)) {
+        case LUA_TLIGHTUSERDATA:
+        case LUA_TUSERDATA: {
+            // A font that the manager does not know gives no font.
+            auto* font = static_cast<graphic_font*>(lua_touserdata(L, index));
+            graphic_font_manager* fonts = graphic_font_manager::instance();
+            font_handle h;
+            if (fonts) h = fonts->find_handle(font);
+            if (!h.is_valid()) throw "invalid font";
+            return h;
+        }
+        case LUA_TTABLE:
+            return font_from_table(L, script_abs_index(L, index));
+        default:
+            throw "invalid font";
+    }
+}
+
+namespace {
 void read_style(lua_State* L, int t, text_style_ex& s, const text_style_ex& initial) {
     double v;
     switch (field(L, t, "font")) {
@@ -77,28 +100,9 @@ void read_style(lua_State* L, int t, text_style_ex& s, const text_style_ex& init
         case LUA_TBOOLEAN:
             s.font = initial.font;
             break;
-        case LUA_TLIGHTUSERDATA:
-        case LUA_TUSERDATA: {
-            // A font that the manager does not know gives no font.
-            auto* font = static_cast<graphic_font*>(lua_touserdata(L, -1));
-            graphic_font_manager* fonts = graphic_font_manager::instance();
-            font_handle h;
-            if (fonts) h = fonts->find_handle(font);
-            if (!h.is_valid()) {
-                lua_pop(L, 1);
-                throw "invalid font";
-            }
-            s.font = h;
-            break;
-        }
-        case LUA_TTABLE: {
-            const int ft = lua_gettop(L);
-            s.font = font_from_table(L, ft);
-            break;
-        }
         default:
-            lua_pop(L, 1);
-            throw "invalid font";
+            s.font = text_font_of(L, lua_gettop(L));
+            break;
     }
     lua_pop(L, 1);
 
@@ -274,13 +278,24 @@ void text_action_ex::apply_style() {
     layout.line_spacing = style.lines;
 }
 
+void text_action_ex::keep_style_font() {
+    if (!style.font.is_valid()) return;
+    for (const font_handle& h : glyph_fonts)
+        if (h.font() == style.font.font()) return;
+    glyph_fonts.push_back(style.font);
+}
+
 void text_action_ex::lay_out(const char* text, RECT* extent) {
+    keep_style_font();
     RECT box;
     layout.format(text, &box);
     if (extent) *extent = box;
 }
 
-void text_action_ex::add_text(const char* text) { layout.add_text(text); }
+void text_action_ex::add_text(const char* text) {
+    keep_style_font();
+    layout.add_text(text);
+}
 
 void text_action_ex::end_text(RECT& extent) {
     layout.finish(&extent);
@@ -296,9 +311,11 @@ void text_action_ex::purge() {
     layout = graphic_text_formalizer();
     layout.output = &glyphs;
     apply_style();
+    glyph_fonts.clear();
 }
 
 void text_action_ex::clear() {
+    ++sets_epoch;
     sets.clear();
     style = created;
     apply_style();
@@ -379,6 +396,7 @@ void text_action_ex::end_set(text_set* set) {
 }
 
 bool text_action_ex::set_phase(text_set* s, int32_t p) {
+    action_hold hold(this);
     const bool next = p == 0;
     if (next) p = s->phase == 13 ? 13 : s->phase + 1;
     if (p == 4 || p == 5 || p == 9) {
@@ -477,7 +495,18 @@ bool text_action_ex::set_phase(text_set* s, int32_t p) {
     return true;
 }
 
+void text_action_ex::set_all_phases(int32_t p) {
+    action_hold hold(this);
+    const uint32_t epoch = sets_epoch;
+    for (size_t i = 0; i < sets.size(); ++i) {
+        set_phase(sets[i].get(), p);
+        if (!still(hold, epoch)) return;
+    }
+}
+
 void text_action_ex::step_set(text_set* s) {
+    action_hold hold(this);
+    const uint32_t epoch = sets_epoch;
     const uint32_t other_row = s->other ? phase_row(s->other->phase) : 0;
     switch (s->phase) {
         case 1:
@@ -487,6 +516,7 @@ void text_action_ex::step_set(text_set* s) {
             const int32_t before = s->counter++;
             if (before >= int32_t(s->wait[0])) {
                 set_phase(s, 3);
+                if (!still(hold, epoch)) return;
                 actor_object* a = s->notify;
                 if ((s->format & set_report) && a && actor_is_alive(a) && a->cls &&
                     !(a->cls->flags & class_disabled) && a->slots[slot_catch].entry) {
@@ -503,8 +533,10 @@ void text_action_ex::step_set(text_set* s) {
     }
     const uint32_t bit = effect_bit(s->phase);
     bool ready = (s->format & bit) != 0;
-    for (auto& e : s->effects) {
+    for (size_t i = 0; i < s->effects.size(); ++i) {
+        text_effect* e = s->effects[i].get();
         const bool busy = e->step(glyphs, s->phase, s->counter);
+        if (!still(hold, epoch)) return;  // a notify effect's handler
         if (busy && (e->mask() & bit)) ready = false;
     }
     bool advance = ready;
@@ -515,24 +547,28 @@ void text_action_ex::step_set(text_set* s) {
         case 10: advance |= s->counter >= int32_t(s->wait[2] + 0xC00000u); break;
         default: break;
     }
-    if (advance) set_phase(s, 0);
+    if (advance) {
+        set_phase(s, 0);
+        if (!still(hold, epoch)) return;
+    }
     ++s->counter;
 }
 
 void text_action_ex::step() {
-    for (size_t i = 0; i < sets.size(); ++i) step_set(sets[i].get());
+    action_hold hold(this);
+    const uint32_t epoch = sets_epoch;
+    for (size_t i = 0; i < sets.size(); ++i) {
+        step_set(sets[i].get());
+        if (hold.gone()) return;
+        if (sets_epoch != epoch) break;  // cleared by a handler: nothing left to step
+    }
     place();
 }
 
 void text_action_ex::place() {
     if (!renderer || !owner) return;
-    float view[2] = {owner->position[0], owner->position[1]};
-    const action_library_hooks& hooks = action_hooks();
-    float v[2];
-    if (hooks.to_view && hooks.to_view(owner->position, int32_t(owner->position[2]), v)) {
-        view[0] = v[0];
-        view[1] = v[1];
-    }
+    float view[3];
+    owner_to_view(owner, 0, view);
     renderer->x = view[0];
     renderer->y = view[1];
 }

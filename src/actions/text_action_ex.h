@@ -16,6 +16,10 @@
 
 class text_action_ex;
 
+// The font of a font object or a font table at the index (a new reference);
+// throws the message of a bad value.
+font_handle text_font_of(lua_State* L, int index);
+
 // Format bits of a set.
 enum : uint32_t {
     set_start_bits = 0x1F0u,
@@ -79,16 +83,30 @@ public:
     bool owns(const text_set* set) const;
     void end_set(text_set* set);
     bool set_phase(text_set* set, int32_t phase);
+    // The overall state put to every set.
+    void set_all_phases(int32_t phase);
     void step_set(text_set* set);
     void step();
     void place();
 
     glyph_record_list glyphs;
+    // Every font the laid-out glyphs name (they do not count it): a style
+    // change must not free a font that is still drawn.
+    std::vector<font_handle> glyph_fonts;
     graphic_text_formalizer layout;
     text_style_ex style;
     text_style_ex created;
     std::vector<std::unique_ptr<text_set>> sets;
     text_render* renderer = nullptr;
+    uint32_t sets_epoch = 0;  // grows when the sets are thrown away
+
+private:
+    void keep_style_font();
+    // False once the action was released or its sets cleared since the
+    // epoch was read: the set in hand may be gone.
+    bool still(const action_hold& hold, uint32_t epoch) const {
+        return !hold.gone() && sets_epoch == epoch;
+    }
 };
 
 #endif

@@ -130,7 +130,7 @@ int state(lua_State* L) {
                           : (n == 7 || n == 8) ? 8
                           : (n == 10 || n == 11) ? 11
                                                : 1;
-        for (size_t i = 0; i < a->sets.size(); ++i) a->set_phase(a->sets[i].get(), s);
+        a->set_all_phases(s);
         return 0;
     }
     if (text_set* set = set_arg(a, L, 2)) a->set_phase(set, phase);

@@ -192,6 +192,9 @@ actor_object* actor_manager::create_object(const char* name, st_actor_class* cls
     }
     actor->named = entry;
     ++entry->users;
+    // The manager's own reference, taken before init and start: references
+    // those take and drop must not bring the count to 0 under construction.
+    ++actor->ref_count;
     actor->group = group_of_new(v.group, parent);
     if (entry != unnamed_) {
         entry->cls = cls;
@@ -205,6 +208,7 @@ actor_object* actor_manager::create_object(const char* name, st_actor_class* cls
         // the last of those references at the end of a frame.
         actor->flags |= actor_dying | actor_dead;
         actor->release();
+        --actor->ref_count;  // the manager's own
         if (actor->ref_count > 0) {
             release_list.push_back(actor);
             return nullptr;
@@ -264,7 +268,6 @@ actor_object* actor_manager::create_object(const char* name, st_actor_class* cls
         if (!actor->start(true)) return discard("failed in activation of actor");
         act_list.push_back(actor);
     }
-    ++actor->ref_count;
     join_group(actor);
     actor->update_visibility();
     return actor;

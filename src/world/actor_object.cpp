@@ -183,10 +183,24 @@ void actor_object::follow_frame_shapes(const sprite_object* source) {
     if (!sc || !cls || source->frame < 0 || size_t(source->frame) >= sc->frames.size()) return;
     const st_sprite_frame* frame = &sc->frames[size_t(source->frame)];
     const int32_t w = source->way & 7;
-    if (body && cls->body_index && !(flags & actor_body_lent)) {
+    if (body && cls->body_index && !(flags & actor_body_lent) && !body_shape_fixed) {
         body_set_shape(body, frame->shapes[cls->body_index - 1][w]);
     }
     if (sensor && cls->sensor_index) body_set_shape(sensor, frame->shapes[cls->sensor_index - 1][w]);
+}
+
+void actor_object::attach_body(st_body* lent) {
+    if (!(flags & actor_body_lent)) body_release(body);
+    body = lent;
+    if (!lent) {
+        flags &= ~actor_body_lent;
+        return;
+    }
+    flags |= actor_body_lent;
+    lent->owner = this;
+    lent->owner_kind = owner_actor;
+    lent->vector[0] = vector[0];
+    lent->vector[1] = vector[1];
 }
 
 void actor_object::apply_body_position(st_body* moved) {

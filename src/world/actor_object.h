@@ -65,6 +65,9 @@ public:
     // Bodies whose class names a shape set take that set's shape of the
     // sprite's current frame and way.
     void follow_frame_shapes(const sprite_object* frame_source);
+    // A lender's body as the actor's own (its own one goes for good); none
+    // leaves the actor without a body.
+    void attach_body(st_body* lent);
     // The sliding move (-1 blocked or nothing moved) and the physical move
     // (contact flags); without a body, or for a class that moves by
     // itself, the position is refreshed and 0 answered.
@@ -95,6 +98,7 @@ public:
     int32_t child_count = 0;
     uint32_t blend = 0;
     const char* group = nullptr;  // the name of its group, or none
+    bool body_shape_fixed = false;  // a script chose the shape: frames leave it
 };
 
 // Counted actor references: the old target loses a reference (all ones in

@@ -231,8 +231,6 @@ int set_rotate(lua_State* L) {
     return 0;
 }
 
-int nothing(lua_State*) { return 0; }
-
 int zorder(lua_State* L) {
     ACTOR_OR(1);
     lua_pushnumber(L, actor->zorder);
@@ -395,7 +393,46 @@ int set_body_attr(lua_State* L) {
     return 0;
 }
 
-int shape(lua_State* L) { return nils(L, 1); }
+// Without n the frames (or the class) choose the shape again; with n the
+// class's shape n, none when there is no such shape.
+int set_body_shape(lua_State* L) {
+    actor_object* actor = to_actor(L, 1);
+    if (!actor || !actor->body || !actor->cls || (actor->flags & actor_body_lent)) return 0;
+    if (lua_isnoneornil(L, 2)) {
+        actor->body_shape_fixed = false;
+        if (actor->cls->body_index) {
+            actor->follow_frame_shapes(actor->sprite);
+        } else {
+            body_set_shape(actor->body, actor->cls->body_shape);
+        }
+        return 0;
+    }
+    const int32_t n = arg_int(L, 2);
+    const std::vector<st_shape*>& shapes = actor->cls->shapes;
+    actor->body_shape_fixed = true;
+    body_set_shape(actor->body, n >= 0 && size_t(n) < shapes.size() ? shapes[size_t(n)] : nullptr);
+    return 0;
+}
+
+// The numbers of a class shape seen as the part asked for: a box's four
+// bounds, a circle's centre and radius.
+int shape(lua_State* L) {
+    ACTOR_OR(1);
+    const int32_t index = arg_int(L, 2), part = arg_int(L, 3);
+    const std::vector<st_shape*>* shapes = actor->cls ? &actor->cls->shapes : nullptr;
+    if (!shapes || index < 0 || size_t(index) >= shapes->size()) return nils(L, 1);
+    const st_shape* s = (*shapes)[size_t(index)];
+    if (!s || s->type != uint32_t(part)) return nils(L, 1);
+    if (part == int32_t(shape_box)) {
+        for (float v : s->bounds) lua_pushnumber(L, v);
+        return 4;
+    }
+    if (part == int32_t(shape_circle)) {
+        for (float v : s->circle) lua_pushnumber(L, v);
+        return 3;
+    }
+    return nils(L, 1);
+}
 
 int move(lua_State* L) {
     ACTOR_OR(2);
@@ -433,9 +470,14 @@ int collision(lua_State* L) {
     return 0;
 }
 
+// A z given must name the body's layer.
 int inside(lua_State* L) {
     ACTOR_OR(1);
-    lua_pushboolean(L, 0);
+    const st_body* b = actor->body;
+    bool in = b && b->shape &&
+              shape_contains_point(b->shape, b->position[0], b->position[1], arg_float(L, 2), arg_float(L, 3));
+    if (in && !lua_isnoneornil(L, 4)) in = arg_int(L, 4) == b->layer;
+    lua_pushboolean(L, in);
     return 1;
 }
 
@@ -695,7 +737,7 @@ const luaL_Reg functions[] = {
     {"show_collision_layer", show_collision_layer},
     {"body_attr", body_attr},
     {"set_body_attr", set_body_attr},
-    {"set_body_shape", nothing},
+    {"set_body_shape", set_body_shape},
     {"shape", shape},
     {"move", move},
     {"move2", move2},

@@ -131,7 +131,8 @@ uint32_t contact_direction_code(float x, float y) {
 }
 
 void body_owner_moved(st_body* body) {
-    if (body->owner_kind == owner_actor && body->owner) {
-        static_cast<actor_object*>(body->owner)->apply_body_position(body);
-    }
+    if (body->owner_kind != owner_actor || !body->owner) return;
+    // An actor follows its own bodies; a shape action's others move alone.
+    actor_object* actor = static_cast<actor_object*>(body->owner);
+    if (body == actor->body || body == actor->sensor || body->is_sub) actor->apply_body_position(body);
 }

@@ -5,6 +5,7 @@
 #include "graphics/trigon.h"
 #include "world/collision_counters.h"
 #include "world/collision_manager.h"
+#include "world/field.h"
 
 namespace {
 inline float dot(float ax, float ay, float bx, float by) { return ax * bx + ay * by; }
@@ -21,6 +22,21 @@ bool candidate(const collision_manager* m, const st_body* a, const st_body* b, c
     if (!m->layer_passes(a, b) || !body_matches(a, b)) return false;
     collision_count(count_body_test);
     return true;
+}
+
+// Steps a body to another field layer where it shows at the same place on
+// screen, and tells its owner at once: the move may end without moving.
+void step_layer(st_body* a, int32_t step) {
+    const float p[3] = {a->position[0], a->position[1], float(a->layer)};
+    float view[3];
+    field::position_to_view(0, p, view);
+    const int32_t layer = a->layer + step;
+    float moved[3];
+    field::view_to_position(view, float(layer), moved);
+    a->position[0] = moved[0];
+    a->position[1] = moved[1];
+    a->layer = layer;
+    body_owner_moved(a);
 }
 
 void apply_effects(collision_manager* m, st_body* a, float d[2]) {
@@ -46,6 +62,7 @@ void apply_effects(collision_manager* m, st_body* a, float d[2]) {
             d[0] += r->k[2] * a->vector[1];
             d[1] += r->k[3] * a->vector[1];
         }
+        if (r->layer_step != 0) step_layer(a, r->layer_step);
     }
 }
 

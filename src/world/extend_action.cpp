@@ -120,13 +120,28 @@ void unlist(extend_action* action) {
         manager->extend_list().erase(action->entry);
     }
 }
+
+// Deletes now, or marks for the end of the action's own update: scripts no
+// longer reach it either way.
+void finish(extend_action* action) {
+    if (action->holds <= 0) {
+        delete action;
+        return;
+    }
+    action->doomed = true;
+    live_object_remove(action);
+}
 }  // namespace
 
+action_hold::~action_hold() {
+    if (--action_->holds <= 0 && action_->doomed) delete action_;
+}
+
 void extend_action_delete(extend_action* action) {
-    if (!action) return;
+    if (!action || action->doomed) return;
     unlist(action);
     if (action->owner) --action->owner->extend_count;
-    delete action;
+    finish(action);
 }
 
 bool extend_actions_update() {
@@ -140,6 +155,7 @@ bool extend_actions_update() {
     for (auto it = list.begin(); it != list.end(); ++it) {
         extend_action* action = *it;
         if (!action || !action->owner || !actor_is_active(action->owner, level)) continue;
+        action_hold hold(action);
         if (!action->update()) result = false;
     }
     --manager->walking;
@@ -163,9 +179,10 @@ bool extend_actions_resume(actor_object* actor) {
 
 void extend_actions_destroy(actor_object* actor) {
     for_each_owned(actor, [](extend_action* action) {
+        if (action->doomed) return;
         unlist(action);
         action->owner = nullptr;
-        delete action;
+        finish(action);
     });
     actor->extend_count = 0;
 }

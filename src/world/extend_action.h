@@ -33,6 +33,24 @@ public:
     bool suspended = false;
     std::list<extend_action*>::iterator entry;  // valid while listed
     bool listed = false;
+    int32_t holds = 0;     // own updates and events in progress
+    bool doomed = false;   // released meanwhile: freed when the last hold ends
+};
+
+// Held across an action's own update or an event it throws: a release asked
+// for meanwhile (by the action's own handler, a clear, the owner's end) only
+// unlists the action, and the memory goes when the outermost hold ends.
+// After each event the holder checks gone() and stops touching its state.
+class action_hold {
+public:
+    explicit action_hold(extend_action* action) : action_(action) { ++action_->holds; }
+    ~action_hold();
+    action_hold(const action_hold&) = delete;
+    action_hold& operator=(const action_hold&) = delete;
+    bool gone() const { return action_->doomed; }
+
+private:
+    extend_action* action_;
 };
 
 // The base methods of every action's object table: owner and release.

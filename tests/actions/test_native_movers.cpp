@@ -1,5 +1,7 @@
 // The two test movers on a real screen: the bouncing eight-way mover and
 // the one steered by the first input.
+#include <algorithm>
+
 #include "../graphics/device_fixture.h"
 #include "../world/sprite_fixture.h"
 #include "actions/action_library.h"
@@ -104,6 +106,30 @@ TEST_F(Movers, TestActionMovesByWayAndTurnsAtTheScreenEdge) {
         actor_kill(a);
         frame();
     }
+}
+
+// With a body the mover goes through the collision world: a wall stops it
+// where the old position-plus-vector step would have walked through.
+TEST_F(Movers, TestActionCollidesThroughItsBody) {
+    run("function caught() end "
+        "actors.class_create{name = 'walker', param = {0, {4, 10}}, body = {{0, -5, -5, 5, 5}}, "
+        "  action = {default = 'test_action'}} "
+        "actors.class_create{name = 'wall', param = {0}, body = {{0, -5, -50, 5, 50}}} "
+        "w = actors.create{'walker', 100, 70, 0} actors.set_way(w, 2) "
+        "actors.create{'wall', 120, 70, 0}");
+    lua_getglobal(L, "w");
+    actor_object* w = to_actor(L, -1);
+    lua_pop(L, 1);
+    ASSERT_NE(nullptr, w);
+    ASSERT_NE(nullptr, w->body);
+    float furthest = 0;
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(0, frame());
+        furthest = std::max(furthest, w->position[0]);
+        EXPECT_EQ(w->position[0], w->body->position[0]);
+    }
+    EXPECT_GE(furthest, 104.0f) << "it moved at all";
+    EXPECT_LE(furthest, 110.0f) << "it stopped at the wall";
 }
 
 TEST_F(Movers, PlayerActionFollowsTheFirstInput) {

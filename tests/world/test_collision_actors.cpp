@@ -106,3 +106,74 @@ TEST_F(CollisionActors, ASpinningPolygonPushesWhatItsEdgesSweep) {
     EXPECT_TRUE(objects->actors.collision.bodies.empty());
 }
 }  // namespace
+
+namespace {
+// A script picks one of the class's shapes for the body, reads a shape's
+// numbers, and asks whether points lie inside; nil gives the frames back.
+TEST_F(CollisionActors, ScriptsChooseReadAndTestBodyShapes) {
+    run("sprites.class_create{name = 's2', image = {dir .. 'wide.bmp', nil, {32, 32}}, "
+        "  frame = {ways = 1, {0, shape = {0, -4, -4, 4, 4, max = 1, ways = 1}}}, "
+        "  scene = {{0, 1, 0, 1}}, state = {{0, 0}}} "
+        "actors.class_create{name = 'B', sprite = 's2', param = {0}, body = {index = 1}, "
+        "  shape = {{0, -10, -20, 10, 20}, {2, 1, 2, 8}}} "
+        "actors.class_create{name = 'P', param = {0}, body = {{0, -5, -5, 5, 5}}, shape = {{0, -30, -1, 30, 1}}} "
+        "b = actors.create{'B', 100, 50, 0} p = actors.create{'P', 0, 0, 2}");
+    actor_object* b = global_actor(L, "b");
+    ASSERT_NE(nullptr, b);
+    ASSERT_NE(nullptr, b->body);
+    struct read_case {
+        const char* call;
+        const char* numbers;
+    } reads[] = {
+        {"actors.shape(b, 0, 0)", "-10 -20 10 20"},
+        {"actors.shape(b, 1, 2)", "1 2 8"},
+        {"actors.shape(b, 0, 2)", "nil"},
+        {"actors.shape(b, 1, 0)", "nil"},
+        {"actors.shape(b, 2, 0)", "nil"},
+        {"actors.shape(b, -1, 0)", "nil"},
+        {"actors.shape('nobody', 0, 0)", "nil"},
+    };
+    for (const read_case& r : reads) {
+        run((std::string("local t = {") + r.call + "} for i = 1, #t do t[i] = tostring(t[i]) end "
+             "got = #t == 0 and 'nil' or table.concat(t, ' ')").c_str());
+        EXPECT_EQ(r.numbers, text("got")) << r.call;
+    }
+    // Point tests against whatever shape the body holds, step by step.
+    struct inside_case {
+        const char* before;  // run first
+        const char* point;
+        bool inside;
+    } points[] = {
+        {"", "104, 54", true},
+        {"", "106, 50", false},
+        {"actors.set_body_shape(b, 0)", "106, 65", true},
+        {"", "106, 65, 0", true},
+        {"", "106, 65, 1", false},
+        {"", "111, 50", false},
+        {"actors.set_body_shape(b, 1)", "101, 59", true},
+        {"", "101, 61", false},
+        {"actors.set_body_shape(b, 9)", "100, 50", false},
+        {"actors.set_body_shape(b)", "104, 54", true},
+        {"", "106, 65", false},
+        {"", "'x', 50", false},
+        {"", "nil", false},
+    };
+    for (const inside_case& c : points) {
+        if (*c.before) run(c.before);
+        run((std::string("got = actors.inside(b, ") + c.point + ")").c_str());
+        EXPECT_EQ(c.inside ? "true" : "false", text("tostring(got)")) << c.before << " / " << c.point;
+    }
+    // A shape the script chose stays through the frames; nil hands it back.
+    run("actors.set_body_shape(b, 0)");
+    for (int i = 0; i < 3; ++i) frame();
+    EXPECT_EQ(text("tostring(actors.inside(b, 106, 65))"), "true");
+    run("actors.set_body_shape(b)");
+    frame();
+    EXPECT_EQ(text("tostring(actors.inside(b, 106, 65))"), "false");
+    // A class body without frames: nil gives the class's own shape back.
+    run("actors.set_body_shape(p, 0)");
+    EXPECT_EQ("true false", text("tostring(actors.inside(p, 25, 0, 2)) .. ' ' .. tostring(actors.inside(p, 0, 4))"));
+    run("actors.set_body_shape(p)");
+    EXPECT_EQ("false true", text("tostring(actors.inside(p, 25, 0)) .. ' ' .. tostring(actors.inside(p, 0, 4))"));
+}
+}  // namespace

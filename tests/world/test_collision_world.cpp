@@ -307,6 +307,32 @@ TEST_F(CollisionMoves, FieldEffectsAddToTheMove) {
     EXPECT_EQ(1u, *collision_counters[count_effect_collide] - applied);
     body_release(e);
 }
+
+// Stairs: an effect with a layer step takes a body that far to another
+// layer, where the owner finds it even when the move itself goes nowhere.
+TEST_F(CollisionMoves, FieldEffectsStepBodiesToOtherLayers) {
+    st_shape* area = shape_alloc();
+    area->type = shape_box;
+    const float ab[4] = {-50, -50, 50, 50};
+    std::copy(ab, ab + 4, area->bounds);
+    shape_update_bounds(area);
+    const st_effect_record up = {0x30000000, {0, 0, 0, 0}, 2};
+    st_body* e = world().body_list_add(nullptr, world().defaults, area, kind_effect, false);
+    e->effect = &up;
+    run("actors.class_create{name = 'M', param = {0}, body = {{0, -5, -5, 5, 5}}} "
+        "m = actors.create{'M', 10, 0, 1, 0, 0, 1, 0} still = actors.create{'M', 0, 20, 0}");
+    for (const char* name : {"m", "still"}) {
+        SCOPED_TRACE(name);
+        actor_object* a = actor(name);
+        const float x = a->position[0], y = a->position[1];
+        a->move2();
+        EXPECT_EQ(a == actor("m") ? 3 : 2, a->body->layer);
+        EXPECT_EQ(float(a->body->layer), a->position[2]);
+        EXPECT_EQ(a == actor("m") ? x + 1 : x, a->position[0]);
+        EXPECT_EQ(y, a->position[1]);
+    }
+    body_release(e);
+}
 }  // namespace
 
 namespace {

@@ -101,8 +101,9 @@ TEST_F(ExtendActions, UpdateSurvivesReleasesDuringTheWalk) {
         {"itself", [](probe_action* p) { extend_action_delete(p); }, "x update,x destroy,y update,z update"},
         {"the next one", [](probe_action* p) { extend_action_delete(p->other); },
          "x update,y destroy,z update"},
+        // The one updating goes last, when its update ends.
         {"the owner's others", [](probe_action* p) { extend_actions_destroy(p->owner); },
-         "x update,x destroy,y destroy,z destroy"},
+         "x update,y destroy,z destroy,x destroy"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
