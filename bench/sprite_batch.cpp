@@ -1,10 +1,12 @@
 // Frames a second of N textured 32x32 sprites drawn through the engine's
 // sprite batch (a layer of sprite objects, a full graphic::render) against
 // bare ID3DXSprite::Draw calls on the same device, same target, same screen
-// copy and present. Also the main thread's CPU milliseconds a frame for each.
+// copy and present, in blocks taken in turn (medians). Also the main
+// thread's CPU milliseconds a frame for each.
 // Usage: bench_sprite_batch [seconds for each N]
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -83,37 +85,55 @@ double thread_seconds() {
     return value(kernel) + value(user);
 }
 
-// Frames of the two kinds taken in turn, each timed on its own, so that
-// other load on the machine and the device's queue spilling from one frame
-// into the next fall on both sides alike. Answers the two rates.
+// Waits until the device has drawn everything queued, so that no frame's
+// drawing spills into the next block's time.
+void finish(IDirect3DDevice9* d) {
+    IDirect3DQuery9* q = nullptr;
+    if (FAILED(d->CreateQuery(D3DQUERYTYPE_EVENT, &q))) return;
+    q->Issue(D3DISSUE_END);
+    while (q->GetData(nullptr, 0, D3DGETDATA_FLUSH) == S_FALSE) Sleep(0);
+    q->Release();
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+// Blocks of frames of the two kinds taken in turn, each block timed from an
+// idle device to an idle device, so that other load on the machine falls on
+// both sides alike and no queued drawing crosses from one kind to the
+// other. Answers the median rates and CPU milliseconds a frame.
 template <class A, class B>
-void alternate(double seconds, A first, B second, double& first_fps, double& second_fps,
-               double& first_cpu_ms, double& second_cpu_ms) {
+void alternate(IDirect3DDevice9* d, double seconds, A first, B second, double& first_fps,
+               double& second_fps, double& first_cpu_ms, double& second_cpu_ms) {
+    const int blocks = 7;
+    std::vector<double> fps[2], cpu[2];
     for (int i = 0; i < 3; ++i) {
         first();
         second();
     }
-    double spent[2] = {0.0, 0.0}, cpu[2] = {0.0, 0.0};
-    int frames = 0;
-    const double end = now_seconds() + seconds;
-    while (now_seconds() < end) {
-        double c0 = thread_seconds(), t0 = now_seconds();
-        first();
-        pump();
-        double c1 = thread_seconds(), t1 = now_seconds();
-        second();
-        pump();
-        double c2 = thread_seconds(), t2 = now_seconds();
-        spent[0] += t1 - t0;
-        spent[1] += t2 - t1;
-        cpu[0] += c1 - c0;
-        cpu[1] += c2 - c1;
-        ++frames;
+    for (int b = 0; b < blocks; ++b) {
+        for (int kind = 0; kind < 2; ++kind) {
+            finish(d);
+            const double c0 = thread_seconds(), t0 = now_seconds();
+            const double end = t0 + seconds / (2 * blocks);
+            int frames = 0;
+            do {
+                kind ? second() : first();
+                pump();
+                ++frames;
+            } while (now_seconds() < end);
+            finish(d);
+            const double t1 = now_seconds();
+            fps[kind].push_back(frames / (t1 - t0));
+            cpu[kind].push_back((thread_seconds() - c0) * 1000.0 / frames);
+        }
     }
-    first_fps = frames / spent[0];
-    second_fps = frames / spent[1];
-    first_cpu_ms = cpu[0] * 1000.0 / frames;
-    second_cpu_ms = cpu[1] * 1000.0 / frames;
+    first_fps = median(fps[0]);
+    second_fps = median(fps[1]);
+    first_cpu_ms = median(cpu[0]);
+    second_cpu_ms = median(cpu[1]);
 }
 
 }  // namespace
@@ -174,7 +194,7 @@ int main(int argc, char** argv) {
             d->Present(nullptr, nullptr, nullptr, nullptr);
         };
         double engine = 0.0, plain = 0.0, engine_cpu = 0.0, plain_cpu = 0.0;
-        alternate(seconds, engine_frame, bare_frame, engine, plain, engine_cpu, plain_cpu);
+        alternate(d, seconds, engine_frame, bare_frame, engine, plain, engine_cpu, plain_cpu);
         std::printf("%8d %14.1f %14.1f %8.3f %12.2f %12.2f\n", n, engine, plain, engine / plain,
                     engine_cpu, plain_cpu);
         std::fflush(stdout);

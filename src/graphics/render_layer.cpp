@@ -108,12 +108,13 @@ bool graphic_render_layer::render_objects() {
 
 bool graphic_render_layer::draw() {
     // Larger keys first; equal keys keep their insertion order, and the
-    // list stays sorted for the next frame.
+    // list stays sorted for the next frame (mostly it already is).
+    auto later_first = [](const graphic_render_object* a, const graphic_render_object* b) {
+        return a->order > b->order;
+    };
+    if (std::is_sorted(objects.begin(), objects.end(), later_first)) return render_objects();
     std::vector<graphic_render_object*> sorted(objects.begin(), objects.end());
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const graphic_render_object* a, const graphic_render_object* b) {
-                         return a->order > b->order;
-                     });
+    std::stable_sort(sorted.begin(), sorted.end(), later_first);
     objects.assign(sorted.begin(), sorted.end());
     return render_objects();
 }

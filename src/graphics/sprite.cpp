@@ -96,10 +96,25 @@ graphic_sprite::~graphic_sprite() {
 bool graphic_sprite::create() {
     const char* label = "graphic_sprite::create";
     release(false);
-    HRESULT hr = D3DXCreateSprite(graphic_->device(), &sprite_);
+    IDirect3DDevice9* device = graphic_->device();
+    D3DCAPS9 caps;
+    HRESULT hr = device ? device->GetDeviceCaps(&caps) : E_POINTER;
     if (FAILED(hr)) {
-        sprite_ = nullptr;
-        TRACE_ERROR(label, "D3DXCreateSprite", hr);
+        TRACE_ERROR(label, "GetDeviceCaps", hr);
+        return false;
+    }
+    filter_caps_ = caps.TextureFilterCaps;
+    max_anisotropy_ = caps.MaxAnisotropy;
+    alpha_compare_caps_ = caps.AlphaCmpCaps;
+    static const D3DVERTEXELEMENT9 elements[] = {
+        {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
+        {0, 12, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
+        {0, 16, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
+        D3DDECL_END()};
+    hr = device->CreateVertexDeclaration(elements, &declaration_);
+    if (FAILED(hr)) {
+        declaration_ = nullptr;
+        TRACE_ERROR(label, "CreateVertexDeclaration", hr);
         return false;
     }
     for (int i = 1; i <= 3; ++i) {
@@ -125,54 +140,145 @@ bool graphic_sprite::create() {
     return true;
 }
 
+void graphic_sprite::release_device_objects() {
+    if (saved_) saved_->Release();
+    saved_ = nullptr;
+    begun_ = false;
+}
+
 bool graphic_sprite::release(bool all) {
     (void)all;
-    for (quad* q : pool_) delete q;
     pool_.clear();
     order_.clear();
     next_ = 0;
-    if (sprite_) sprite_->Release();
-    sprite_ = nullptr;
+    release_device_objects();
+    if (declaration_) declaration_->Release();
+    declaration_ = nullptr;
     // The stage textures are registered objects: the graphic deletes them.
     return true;
 }
 
+// A reset wants no state block alive; the next begin records it again.
 bool graphic_sprite::onlost() {
-    if (!sprite_) return true;
-    HRESULT hr = sprite_->OnLostDevice();
-    if (FAILED(hr)) {
-        TRACE_ERROR("graphic_sprite::onlost", "OnLostDevice", hr);
-        return false;
-    }
+    release_device_objects();
+    next_ = 0;
     return true;
 }
 
-bool graphic_sprite::restore() {
-    if (!sprite_) return true;
-    HRESULT hr = sprite_->OnResetDevice();
+bool graphic_sprite::restore() { return true; }
+
+// The states a batch draws with, as D3DX's sprite sets them.
+void graphic_sprite::apply_states(IDirect3DDevice9* d) {
+    d->SetVertexShader(nullptr);
+    d->SetPixelShader(nullptr);
+    d->SetNPatchMode(0.0f);
+    static const DWORD render_states[][2] = {
+        {D3DRS_ALPHABLENDENABLE, TRUE},
+        {D3DRS_ALPHAFUNC, D3DCMP_GREATER},
+        {D3DRS_ALPHAREF, 0},
+        {D3DRS_ALPHATESTENABLE, 0},  // from the caps, below
+        {D3DRS_BLENDOP, D3DBLENDOP_ADD},
+        {D3DRS_CLIPPING, TRUE},
+        {D3DRS_CLIPPLANEENABLE, 0},
+        {D3DRS_COLORWRITEENABLE, D3DCOLORWRITEENABLE_ALPHA | D3DCOLORWRITEENABLE_BLUE |
+                                     D3DCOLORWRITEENABLE_GREEN | D3DCOLORWRITEENABLE_RED},
+        {D3DRS_CULLMODE, D3DCULL_NONE},
+        {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA},
+        {D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1},
+        {D3DRS_ENABLEADAPTIVETESSELLATION, FALSE},
+        {D3DRS_FILLMODE, D3DFILL_SOLID},
+        {D3DRS_FOGENABLE, FALSE},
+        {D3DRS_INDEXEDVERTEXBLENDENABLE, FALSE},
+        {D3DRS_LIGHTING, FALSE},
+        {D3DRS_RANGEFOGENABLE, FALSE},
+        {D3DRS_SEPARATEALPHABLENDENABLE, FALSE},
+        {D3DRS_SHADEMODE, D3DSHADE_GOURAUD},
+        {D3DRS_SPECULARENABLE, FALSE},
+        {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
+        {D3DRS_SRGBWRITEENABLE, FALSE},
+        {D3DRS_STENCILENABLE, FALSE},
+        {D3DRS_VERTEXBLEND, FALSE},
+        {D3DRS_WRAP0, 0},
+    };
+    for (const auto& rs : render_states)
+        d->SetRenderState(D3DRENDERSTATETYPE(rs[0]),
+                          rs[0] == D3DRS_ALPHATESTENABLE ? alpha_compare_caps_ : rs[1]);
+    d->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+    d->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+    d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    d->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    d->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+    d->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
+    d->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    d->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    d->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+    d->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
+    d->SetSamplerState(0, D3DSAMP_MAGFILTER, (filter_caps_ & D3DPTFILTERCAPS_MAGFANISOTROPIC)
+                                                 ? D3DTEXF_ANISOTROPIC : D3DTEXF_LINEAR);
+    d->SetSamplerState(0, D3DSAMP_MAXMIPLEVEL, 0);
+    d->SetSamplerState(0, D3DSAMP_MAXANISOTROPY, max_anisotropy_);
+    d->SetSamplerState(0, D3DSAMP_MINFILTER, (filter_caps_ & D3DPTFILTERCAPS_MINFANISOTROPIC)
+                                                 ? D3DTEXF_ANISOTROPIC : D3DTEXF_LINEAR);
+    d->SetSamplerState(0, D3DSAMP_MIPFILTER, (filter_caps_ & D3DPTFILTERCAPS_MIPFLINEAR)
+                                                 ? D3DTEXF_LINEAR : D3DTEXF_POINT);
+    d->SetSamplerState(0, D3DSAMP_MIPMAPLODBIAS, 0);
+    d->SetSamplerState(0, D3DSAMP_SRGBTEXTURE, 0);
+    D3DXMATRIX m;
+    D3DXMatrixIdentity(&m);
+    d->SetTransform(D3DTS_WORLD, &m);
+    d->SetTransform(D3DTS_VIEW, &m);
+    // Texel centres on pixel centres.
+    D3DVIEWPORT9 vp;
+    d->GetViewport(&vp);
+    D3DXMatrixOrthoOffCenterLH(&m, vp.X + 0.5f, float(vp.Width) + vp.X + 0.5f,
+                               float(vp.Height) + vp.Y + 0.5f, vp.Y + 0.5f, vp.MinZ, vp.MaxZ);
+    d->SetTransform(D3DTS_PROJECTION, &m);
+}
+
+// The block that puts back, at `end`, every state a batch touches.
+bool graphic_sprite::make_state_block(IDirect3DDevice9* d) {
+    if (FAILED(d->BeginStateBlock())) return false;
+    apply_states(d);
+    d->SetVertexDeclaration(declaration_);
+    d->SetStreamSource(0, nullptr, 0, sizeof(vertex));
+    d->SetIndices(nullptr);
+    d->SetTexture(0, nullptr);
+    HRESULT hr = d->EndStateBlock(&saved_);
     if (FAILED(hr)) {
-        TRACE_ERROR("graphic_sprite::restore", "OnResetDevice", hr);
+        saved_ = nullptr;
+        TRACE_ERROR("graphic_sprite::begin", "EndStateBlock", hr);
         return false;
     }
     return true;
 }
 
 HRESULT graphic_sprite::begin(uint32_t flags) {
+    (void)flags;  // every batch blends by alpha; the sort is the batch's own
     next_ = 0;
     D3DXMatrixIdentity(&transform);
     blend = 0;
-    if (!sprite_) return E_POINTER;
-    return sprite_->Begin(flags & ~sprite_sort_flags);
+    IDirect3DDevice9* device = graphic_->device();
+    if (!declaration_ || !device) return E_POINTER;
+    if (begun_) return D3DERR_INVALIDCALL;
+    if (!saved_ && !make_state_block(device)) return E_FAIL;
+    saved_->Capture();
+    apply_states(device);
+    begun_ = true;
+    return S_OK;
 }
 
 HRESULT graphic_sprite::draw(const RECT* rect, IDirect3DTexture9* texture,
                              const D3DXVECTOR3* center, D3DCOLOR color) {
     if (next_ == pool_.size()) {
-        quad* q = new (std::nothrow) quad;
-        if (!q) return E_OUTOFMEMORY;
-        pool_.push_back(q);
+        try {
+            pool_.emplace_back();
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
     }
-    quad& q = *pool_[next_++];
+    quad& q = pool_[next_++];
     q.texture = texture;
     q.flags = 0;
     if (rect)
@@ -211,17 +317,75 @@ void graphic_sprite::apply_row(IDirect3DDevice9* device, uint32_t row) {
     device->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
 }
 
+// Two triangles (0 1 2, 3 0 2) of the quad's corners, with the same float
+// operations in the same order as D3DX's sprite, so that the picture is
+// the same to the bit.
+void graphic_sprite::put_quad(const quad& q, uint32_t tw, uint32_t th) {
+    RECT r = q.rect;
+    if (q.flags & quad_whole_texture) r = RECT{0, 0, LONG(tw), LONG(th)};
+    D3DXVECTOR3 c(0.0f, 0.0f, 0.0f);
+    if (!(q.flags & quad_no_center)) c = q.center;
+    const float w = float(r.right) - float(r.left), h = float(r.bottom) - float(r.top);
+    const float x0 = 0.0f - c.x, y0 = 0.0f - c.y, z = 0.0f - c.z;
+    const float x1 = w + 0.0f - c.x, y1 = h + 0.0f - c.y;
+    const float u0 = float(r.left) / float(tw), u1 = float(r.right) / float(tw);
+    const float v0 = float(r.top) / float(th), v1 = float(r.bottom) / float(th);
+    const size_t at = vertices_.size();
+    vertices_.resize(at + 6);
+    vertex* v = &vertices_[at];
+    v[0] = vertex{{x0, y0, z}, q.color, {u0, v0}};
+    v[1] = vertex{{x1, y0, z}, q.color, {u1, v0}};
+    v[2] = vertex{{x1, y1, z}, q.color, {u1, v1}};
+    v[3] = vertex{{x0, y1, z}, q.color, {u0, v1}};
+    const D3DXMATRIX& m = q.transform;
+    const bool plain = (m._11 == 1.0f || m._11 == -1.0f) && (m._22 == 1.0f || m._22 == -1.0f) &&
+                       m._33 == 1.0f && m._44 == 1.0f && m._12 == 0.0f && m._13 == 0.0f &&
+                       m._14 == 0.0f && m._21 == 0.0f && m._23 == 0.0f && m._24 == 0.0f &&
+                       m._31 == 0.0f && m._32 == 0.0f && m._34 == 0.0f;
+    if (plain) {
+        // Mirroring and moving only: one rounding each, as the full product.
+        for (int i = 0; i < 4; ++i) {
+            v[i].position.x = m._11 * v[i].position.x + m._41;
+            v[i].position.y = m._22 * v[i].position.y + m._42;
+            v[i].position.z = v[i].position.z + m._43;
+        }
+    } else {
+        D3DXVec3TransformCoordArray(&v[0].position, sizeof(vertex), &v[0].position,
+                                    sizeof(vertex), &m, 4);
+    }
+    v[4] = v[0];
+    v[5] = v[2];
+}
+
+void graphic_sprite::draw_run(IDirect3DDevice9* device) {
+    if (vertices_.empty()) return;
+    device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, UINT(vertices_.size() / 3), vertices_.data(),
+                            sizeof(vertex));
+    ++draw_calls_;
+    vertices_.clear();
+}
+
 HRESULT graphic_sprite::end() {
     row_changes_.clear();
-    if (!sprite_) return E_POINTER;
+    draw_calls_ = 0;
     IDirect3DDevice9* device = graphic_->device();
-    order_.assign(pool_.begin(), pool_.begin() + next_);
-    // Back to front; equal depths keep the order they were queued in.
-    std::stable_sort(order_.begin(), order_.end(),
-                     [](const quad* a, const quad* b) { return a->transform._43 > b->transform._43; });
+    if (!begun_ || !device) return D3DERR_INVALIDCALL;
+    // Back to front; equal depths keep the order they were queued in. A
+    // layer's quads mostly come in order already.
+    order_.resize(next_);
+    bool sorted = true;
+    for (size_t i = 0; i < next_; ++i) {
+        order_[i] = uint32_t(i);
+        if (i && pool_[i].transform._43 > pool_[i - 1].transform._43) sorted = false;
+    }
+    if (!sorted)
+        std::stable_sort(order_.begin(), order_.end(), [this](uint32_t a, uint32_t b) {
+            return pool_[a].transform._43 > pool_[b].transform._43;
+        });
     DWORD zenable = FALSE;
     device->GetRenderState(D3DRS_ZENABLE, &zenable);
     device->SetRenderState(D3DRS_ZENABLE, FALSE);
+    device->SetVertexDeclaration(declaration_);
     // Quads drawn one to one sample by point: each pixel then shows its own
     // texel whatever the layer's filters. Anisotropic filtering (D3DX's own
     // choice for minification) may otherwise reach across a sheet cell's
@@ -231,10 +395,19 @@ HRESULT graphic_sprite::end() {
     device->GetSamplerState(0, D3DSAMP_MINFILTER, &min_filter);
     uint32_t current = 0;
     bool point = false;
-    for (const quad* q : order_) {
-        uint32_t row = blend_row_of(q->blend);
-        bool one_to_one = maps_texels_to_pixels(*q);
-        if (row != current || one_to_one != point) sprite_->Flush();
+    IDirect3DTexture9* bound = nullptr;
+    uint32_t tw = 0, th = 0;
+    vertices_.clear();
+    // 16-bit vertex counts keep every driver's draw within its limits.
+    const size_t run_limit = 6 * 10000;
+    for (uint32_t index : order_) {
+        const quad& q = pool_[index];
+        if (!q.texture) continue;
+        const uint32_t row = blend_row_of(q.blend);
+        const bool one_to_one = maps_texels_to_pixels(q);
+        if (row != current || one_to_one != point || q.texture != bound ||
+            vertices_.size() >= run_limit)
+            draw_run(device);
         if (row != current) {
             current = row;
             apply_row(device, row);
@@ -245,18 +418,25 @@ HRESULT graphic_sprite::end() {
             device->SetSamplerState(0, D3DSAMP_MAGFILTER, point ? D3DTEXF_POINT : mag_filter);
             device->SetSamplerState(0, D3DSAMP_MINFILTER, point ? D3DTEXF_POINT : min_filter);
         }
-        sprite_->SetTransform(&q->transform);
-        sprite_->Draw(q->texture, (q->flags & quad_whole_texture) ? nullptr : &q->rect,
-                      (q->flags & quad_no_center) ? nullptr : &q->center, nullptr, q->color);
+        if (q.texture != bound) {
+            bound = q.texture;
+            D3DSURFACE_DESC desc{};
+            bound->GetLevelDesc(0, &desc);
+            tw = desc.Width;
+            th = desc.Height;
+            device->SetTexture(0, bound);
+        }
+        put_quad(q, tw, th);
     }
     // Everything queued is drawn before depth testing comes back.
-    sprite_->Flush();
+    draw_run(device);
     device->SetRenderState(D3DRS_ZENABLE, zenable);
     if (point) {
         device->SetSamplerState(0, D3DSAMP_MAGFILTER, mag_filter);
         device->SetSamplerState(0, D3DSAMP_MINFILTER, min_filter);
     }
-    HRESULT hr = sprite_->End();
+    saved_->Apply();
+    begun_ = false;
     next_ = 0;
-    return hr;
+    return S_OK;
 }

@@ -1,9 +1,10 @@
 // The engine's sprite batch and the standard textured quad.
 //
-// The batch queues quads itself and hands them to D3DX only at `end`,
-// sorted back to front by depth (stable, so equal depths keep the order
-// their layer drew them in), switching blend states where a quad asks for
-// another blend row.
+// The batch queues quads and draws them at `end`, sorted back to front by
+// depth (stable, so equal depths keep the order their layer drew them in),
+// in one draw per run of quads sharing texture, blend row and filter. It
+// sets, saves and restores the same device states and builds the same
+// vertices as D3DX's sprite does, without its per-quad bookkeeping.
 #ifndef VY_GRAPHICS_SPRITE_H
 #define VY_GRAPHICS_SPRITE_H
 
@@ -60,21 +61,40 @@ public:
     D3DXMATRIX transform;
     uint32_t blend = 0;
 
-    ID3DXSprite* d3dx_sprite() const { return sprite_; }
     graphic_texture* stage_texture(int index) const { return stage_[index]; }
     size_t pool_size() const { return pool_.size(); }
+    // Draw calls issued by the last end.
+    size_t last_draw_calls() const { return draw_calls_; }
     size_t queued() const { return next_; }
     // Blend rows applied by the last end (for checks of state changes).
     const std::vector<uint32_t>& last_row_changes() const { return row_changes_; }
 
+    struct vertex {
+        D3DXVECTOR3 position;
+        D3DCOLOR color;
+        D3DXVECTOR2 uv;
+    };
+
 private:
     void apply_row(IDirect3DDevice9* device, uint32_t row);
+    void apply_states(IDirect3DDevice9* device);
+    bool make_state_block(IDirect3DDevice9* device);
+    void release_device_objects();
+    void put_quad(const quad& q, uint32_t texture_width, uint32_t texture_height);
+    void draw_run(IDirect3DDevice9* device);
 
-    ID3DXSprite* sprite_ = nullptr;
+    IDirect3DVertexDeclaration9* declaration_ = nullptr;
+    IDirect3DStateBlock9* saved_ = nullptr;
+    bool begun_ = false;
+    DWORD filter_caps_ = 0;
+    DWORD max_anisotropy_ = 0;
+    DWORD alpha_compare_caps_ = 0;
     graphic_texture* stage_[4] = {};
-    std::vector<quad*> pool_;
+    std::vector<quad> pool_;
     size_t next_ = 0;
-    std::vector<quad*> order_;
+    std::vector<uint32_t> order_;
+    std::vector<vertex> vertices_;  // the run being built
+    size_t draw_calls_ = 0;
     std::vector<uint32_t> row_changes_;
 };
 
