@@ -3,12 +3,16 @@
 #include <cstdlib>
 #include <new>
 
+#include "core/system_log.h"
 #include "lua.h"
 #include "world/collision_manager.h"
 #include "world/collision_overlap.h"
 #include "world/field_manager.h"
 
 namespace {
+// Route grids beyond this many cells are refused (2 MB of bits).
+constexpr uint64_t max_map_cells = uint64_t(1) << 24;
+
 struct route_entry {
     int32_t column, row, depth;
 };
@@ -183,7 +187,22 @@ bool field_manager::build_map(int32_t layer, int32_t cell_size, int32_t radius, 
     if (map->width < 0) map->width = 0;
     if (map->height < 0) map->height = 0;
     map->words_per_row = (map->width + 31) / 32;
-    map->bits.assign(size_t(map->height) * size_t(map->words_per_row), 0u);
+    // Every grid cell is one probe test: a grid past the ceiling would take
+    // minutes and its bit array may not fit the address space at all.
+    const uint64_t cells = uint64_t(map->width) * uint64_t(map->height);
+    if (cells > max_map_cells) {
+        system_log_trace(1, "fields.map_create", "map of layer %d is too large (%d x %d cells of %d)", layer,
+                         map->width, map->height, cell_size);
+        delete map;
+        return false;
+    }
+    try {
+        map->bits.assign(size_t(map->height) * size_t(map->words_per_row), 0u);
+    } catch (const std::bad_alloc&) {
+        system_log_trace(1, "fields.map_create", "no memory for the map of layer %d", layer);
+        delete map;
+        return false;
+    }
     st_shape* shape = shape_alloc();
     st_body* probe = nullptr;
     if (shape) {
