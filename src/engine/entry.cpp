@@ -198,6 +198,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             load_class_icons(settings);
             settings.debug = debug_access_granted(ini_text(settings.ini_path.c_str(), L"Vy", L"DEBUG", L""));
             open_logs(settings);
+            if (settings.fps == 0) {
+                TRACE_ERROR("WinMain", "invalid FPS, 60 is used", 0);
+                settings.fps = 60;
+            }
             start_debugger(ini_text(settings.ini_path.c_str(), L"Vy", L"DEBUGGER", L""));
             read_search_paths(settings);
             read_network_use(settings);

@@ -60,6 +60,7 @@ int32_t run_frame_loop() {
         }
         int32_t r = timer.wait();
         if (exit_code != 0 || r == 0) continue;
+        sm->carry_out_restart();
         frame_begin();
         if (main_window_active()) frame_check_system_keys();
         int32_t rc = sm->onframe(options.draw_fps);

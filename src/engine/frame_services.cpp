@@ -43,7 +43,7 @@ void frame_begin() {
 // Code 13 of the first input restarts the scripts when let go. Code 12
 // switches the screen mode once the main window can toggle it.
 void frame_check_system_keys() {
-    if (input::code_state(input_at(0), 13) < 0) system_manager::instance()->restart_script();
+    if (input::code_state(input_at(0), 13) < 0) system_manager::instance()->request_restart();
     if (input::code_state(input_at(0), 12) < 0) toggle_screen_mode();
 }
 

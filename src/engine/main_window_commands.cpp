@@ -145,7 +145,7 @@ void main_window_debug_key(HWND, WPARAM key) {
     system_manager* sm = system_manager::instance();
     switch (key) {
     case VK_ESCAPE:
-        if (sm) sm->restart_script();
+        if (sm) sm->request_restart();
         return;
     case '0': set_rate(fps); return;
     case '1': set_rate(1); return;

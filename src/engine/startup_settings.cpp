@@ -87,7 +87,9 @@ void read_window_settings(startup_settings& s) {
     s.language = to_multibyte(ini_text(ini, L"Vy", L"LANG", L"japanese"));
     s.font_face = ini_text(ini, L"Vy", L"FONT", L"");
     s.format_mask = static_cast<uint32_t>(ini_int(ini, L"Vy", L"FORMAT", 0));
-    s.fps = static_cast<uint32_t>(ini_int(ini, L"Vy", L"FPS", 60));
+    // 0 marks a rate that can't pace frames; the entry replaces it.
+    const int32_t fps = ini_int(ini, L"Vy", L"FPS", 60);
+    s.fps = fps > 0 ? static_cast<uint32_t>(fps) : 0;
     s.statistics_period = static_cast<uint32_t>(ini_int(ini, L"Vy", L"STATISTICS", 0));
     s.config_path = absolute(ini_text(ini, L"Vy", L"CONFIG", L"config.ini"));
     s.save_path = absolute(ini_text(ini, L"Vy", L"SAVE", L"save.ini"));

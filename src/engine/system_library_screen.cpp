@@ -150,6 +150,11 @@ int system_resize(lua_State* L) {
         }
         if (graphic* g = graphic::instance()) g->reset();
     }
+    // The field view follows the screen it is drawn on.
+    if (system_manager* sm = system_manager::instance()) {
+        graphic* g = graphic::instance();
+        sm->fields().set_view_size(g ? int32_t(g->client_width()) : r.width, g ? int32_t(g->client_height()) : r.height);
+    }
     lua_pushboolean(L, 1);
     return 1;
 }

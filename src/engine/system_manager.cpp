@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdarg>
+#include <new>
 
 #include "controls/control_library.h"
 #include "engine/control_hooks_install.h"
@@ -10,7 +11,9 @@
 #include "core/script.h"
 #include "core/system_log.h"
 #include "core/trace.h"
+#include "core/frame_timer.h"
 #include "engine/field_view_hooks.h"
+#include "engine/frame_loop.h"
 #include "engine/math_library.h"
 #include "engine/action_hooks.h"
 #include "engine/script_files.h"
@@ -19,9 +22,11 @@
 #include "graphics/graphic.h"
 #include "graphics/graphic3d.h"
 #include "graphics/render_layer.h"
+#include "graphics/text.h"
 #include "graphics/texture.h"
 #include "graphics/transition.h"
 #include "input/input.h"
+#include "sound/sound.h"
 #include "input/inputs_library.h"
 #include "world/actor_object.h"
 #include "world/extend_action.h"
@@ -88,7 +93,7 @@ bool system_manager::initialize(const wstring& font_face, const wstring& main_sc
     debug_ = debug ? 1 : 0;
     if (!create_render_world()) return false;
     if (!create_default_transition()) return false;
-    // The overlay text joins here with the fonts.
+    if (!create_overlay()) return false;
     // Games that keep the old save extension may still have headerless saves.
     if (paths_.builtin[3].second == string("vys")) {
         TRACE_ERROR("system_manager::initialize", "allow old format save data file", 0);
@@ -287,10 +292,15 @@ void system_manager::init_field_view() {
 }
 
 bool system_manager::restart_script() {
+    restart_requested_ = 0;
     // The running transition ends first, so its end event reaches its actor.
     set_transition(nullptr);
     release_script();
     return init_script();
+}
+
+void system_manager::carry_out_restart() {
+    if (restart_requested_ && !restart_script()) TRACE_ERROR("system_manager::restart_script", "init_script", -1);
 }
 
 void system_manager::release_script() {
@@ -310,13 +320,21 @@ void system_manager::release_script() {
     inputs_.clear_events();
     fields_.release_all();
     objects_.actors.clear_all();
+    // Sprite classes hold frame extend references of this state, and bare
+    // sprites draw until deleted: both go before the state closes.
+    objects_.sprites.release_script(lua_);
     threads_.clear();
     clear_callbacks();
     script(lua_).close();
     lua_ = nullptr;
+    actions_.set_lua(nullptr);
 }
 
+// The whole tear-down, run by the entry before static destruction: channels,
+// transitions, the script side (world objects, sprite classes, threads, the
+// state), save data, snapshots. The destructor finds nothing left.
 void system_manager::release_all() {
+    restart_requested_ = 0;
     close_channels();
     end_transition();
     if (default_transition_) {
@@ -327,6 +345,7 @@ void system_manager::release_all() {
     release_script();
     save_.discard();
     release_snapshots();
+    release_overlay();
 }
 
 void system_manager::clear_callbacks() {
@@ -389,7 +408,10 @@ bool system_manager::call_callback(int id, int count, const callback_value* valu
 }
 
 void system_manager::resume_threads() {
-    for (auto it = threads_.begin(); it != threads_.end();) {
+    // Threads forked during the walk were resumed once by the fork; they
+    // start taking frames from the next one.
+    size_t left = threads_.size();
+    for (auto it = threads_.begin(); left > 0 && it != threads_.end(); --left) {
         script_error_info info;
         int rc = script(it->thread).resume(0, &info);
         if (rc == 0) {
@@ -462,8 +484,60 @@ int32_t system_manager::onframe(bool show_overlay) {
         }
         end_frame();
     }
-    (void)show_overlay;  // the overlay text comes with the font objects
+    debug_info_text(show_overlay);
     return result;
+}
+
+bool system_manager::create_overlay() {
+    graphic* g = graphic::instance();
+    // "ＭＳ ゴシック", 16 pixels, with an edge so it reads over any scene.
+    overlay_font_ = fonts_.get_font_handle(L"\xFF2D\xFF33 \x30B4\x30B7\x30C3\x30AF", 16, 0, 0x1830000u, 0);
+    if (!overlay_font_.is_valid()) {
+        TRACE_ERROR("system_manager::initialize", "graphic_font_manager::create", -1);
+        return false;
+    }
+    overlay_text_ = g ? new (std::nothrow) graphic_font_object(g) : nullptr;
+    if (!overlay_text_ || !g->attach_render_object(overlay_text_, layer_ids_[layer_system])) {
+        delete overlay_text_;
+        overlay_text_ = nullptr;
+        TRACE_ERROR("system_manager::initialize", "new graphic_font_object", -1);
+        return false;
+    }
+    overlay_text_->style.font = overlay_font_;
+    overlay_text_->rect = RECT{0, 0, LONG(g->client_width()), LONG(g->client_height())};
+    overlay_text_->format_flags = 0x600;
+    overlay_text_->set_flag(render_flag_hidden, true);
+    return true;
+}
+
+void system_manager::release_overlay() {
+    if (overlay_text_) {
+        graphic* g = overlay_text_->owner();
+        if (graphic_render_layer* layer = g ? g->get_layer(overlay_text_->layer_id) : nullptr) {
+            layer->objects.remove(overlay_text_);
+            layer->flags |= layer_flag_object_removed;
+        }
+        delete overlay_text_;
+        overlay_text_ = nullptr;
+    }
+    overlay_font_.release();
+}
+
+void system_manager::debug_info_text(bool show) {
+    if (!overlay_text_) return;
+    if (!show) {
+        overlay_text_->set_flag(render_flag_hidden, true);
+        return;
+    }
+    graphic* g = graphic::instance();
+    sound* s = sound::instance();
+    const float* view = fields_.view.point;
+    string text;
+    string_printf(text, "%s\nview = (%f, %f, %f)\nvolume = %3.1f\n%.1f", running_ ? "" : "pause", view[0],
+                  view[1], view[2], s ? s->volume() : 0.0f, engine_frame_timer().rate());
+    overlay_text_->rect = RECT{0, 0, LONG(g ? g->client_width() : 0), LONG(g ? g->client_height() : 0)};
+    overlay_text_->set_flag(render_flag_hidden, false);
+    overlay_text_->format(text.c_str(), nullptr);
 }
 
 bool system_manager::after_frame() {

@@ -32,6 +32,7 @@ class transition;
 struct vycomm_channel;
 class actor_object;
 class graphic_texture;
+class graphic_font_object;
 
 // The seven system render layers, in drawing order.
 enum : int {
@@ -110,6 +111,13 @@ public:
     bool init_script();
     bool system_main();
     bool restart_script();
+    // Restarts asked for while a frame or a nested message loop runs: the
+    // running state and the thread list must not go under their callers,
+    // so the restart happens at the top of the next frame.
+    void request_restart() { restart_requested_ = 1; }
+    bool restart_requested() const { return restart_requested_ != 0; }
+    // Runs a requested restart; the frame loop calls it before each frame.
+    void carry_out_restart();
     void release_script();
     // The field view on the screen, with no field.
     void init_field_view();
@@ -117,6 +125,10 @@ public:
 
     // Frame step.
     int32_t onframe(bool show_overlay);
+    // The debug overlay: pause state, field view, volume and frame rate on
+    // the system layer, or hidden.
+    void debug_info_text(bool show);
+    graphic_font_object* overlay_text() const { return overlay_text_; }
     // The transition's part of a frame (run by onframe).
     void end_frame();
     bool after_frame();
@@ -237,6 +249,8 @@ private:
         int32_t reference;
     };
 
+    bool create_overlay();
+    void release_overlay();
     void notify_transition_end();
     void end_transition();
     void resume_threads();
@@ -282,6 +296,9 @@ private:
     uint8_t active_ = 1;
     uint8_t step_once_ = 0;
     uint8_t debug_ = 0;
+    uint8_t restart_requested_ = 0;
+    font_handle overlay_font_;
+    graphic_font_object* overlay_text_ = nullptr;
 };
 
 // The engine's static instance.

@@ -311,6 +311,11 @@ uint32_t graphic_font::take_cell() {
             oldest_age = age;
         }
     }
+    if (oldest == glyphs_.end() || oldest_age < use_counter_ - frame_first_use_) {
+        // Every cell serves this frame already.
+        if (wanted_capacity_ < capacity_ * 2) wanted_capacity_ = capacity_ * 2;
+        return no_cell;
+    }
     uint32_t cell = oldest->second.cell;
     glyphs_.erase(oldest);
     return cell;
@@ -362,8 +367,23 @@ bool graphic_font::draw_cell(uint32_t cell, const GLYPHMETRICS& gm, uint32_t siz
     return true;
 }
 
+void graphic_font::begin_frame_if_new() {
+    // Outside drawing nothing is queued: every cell is free to go.
+    const bool drawing = graphic_ && graphic_->drawing();
+    const uint32_t frame = drawing ? graphic_->frame() : 0xFFFFFFFFu;
+    if (frame == frame_seen_ && drawing) return;
+    frame_seen_ = frame;
+    frame_first_use_ = use_counter_ + (drawing ? 0 : 1);
+    if (wanted_capacity_ > capacity_) {
+        const uint32_t wanted = wanted_capacity_;
+        wanted_capacity_ = 0;  // one try a shortage
+        resize_cache(wanted);
+    }
+}
+
 bool graphic_font::get_char(uint32_t code, graphic_glyph& out) {
     const char* label = "graphic_font::get_char";
+    begin_frame_if_new();
     ++use_counter_;
     glyph_map::iterator found = glyphs_.find(code);
     if (found != glyphs_.end()) {
@@ -398,6 +418,8 @@ bool graphic_font::get_char(uint32_t code, graphic_glyph& out) {
         return false;
     }
     const uint32_t cell = take_cell();
+    // Left out of this frame rather than drawn over a glyph still queued.
+    if (cell == no_cell) return false;
     glyph_entry entry{gm.gmCellIncX, int32_t(cell_height_) - 2, cell, use_counter_};
     glyph_map::iterator it = glyphs_.emplace(code, entry).first;
     if (!draw_cell(cell, gm, size)) {

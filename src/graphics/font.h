@@ -122,6 +122,14 @@ private:
     graphic_texture* copy_ = nullptr;
     uint32_t use_counter_ = 0;
     uint32_t rasterised_ = 0;
+    // Queued quads sample cells until the frame is drawn: a cell used in the
+    // current frame is never handed to another glyph. A page too small for
+    // one frame grows at the start of the next, before anything is queued.
+    static constexpr uint32_t no_cell = 0xFFFFFFFFu;
+    uint32_t frame_seen_ = 0xFFFFFFFFu;
+    uint32_t frame_first_use_ = 0;
+    uint32_t wanted_capacity_ = 0;
+    void begin_frame_if_new();
 };
 
 // Writes one glyph texel, white with the given coverage, in the page's

@@ -137,6 +137,8 @@ public:
     graphic_sprite* sprite() const { return sprite_; }
     graphic_screen_render_layer* screen_layer() const { return screen_layer_; }
     uint32_t frame() const { return frame_; }
+    // True while render() draws the layers (quads may be queued).
+    bool drawing() const { return drawing_; }
     const std::vector<resolution>& resolutions() const { return resolutions_; }
     // The device's display modes, one per distinct size; choosing one makes
     // it the full-screen size (at once when in full screen).
@@ -194,6 +196,7 @@ private:
     std::vector<layer_position> layer_ids_;
     graphic_screen_render_layer* screen_layer_ = nullptr;
     uint32_t frame_ = 0;
+    bool drawing_ = false;
     std::vector<resolution> resolutions_;
     uint32_t texture_memory_ = 0;
     graphic_texture_manager textures_;

@@ -26,8 +26,10 @@ bool graphic::render() {
     }
     bool result = false;
     if (SUCCEEDED(device_->BeginScene())) {
+        drawing_ = true;
         for (graphic_render_layer* layer : layers_) layer->render();
         bool layers_good = screen_layer_ ? screen_layer_->render() : true;
+        drawing_ = false;
         device_->EndScene();
         if (!layers_good) log_error("Some render layers failed.", -1);
         result = true;

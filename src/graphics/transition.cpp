@@ -97,7 +97,8 @@ bool transition::count_step() {
 }
 
 float transition::fraction() const {
-    return duration == 0 ? 0.0f : static_cast<float>(elapsed) / static_cast<float>(duration);
+    // Without a duration there are no steps between: the end state at once.
+    return duration == 0 ? 1.0f : static_cast<float>(elapsed) / static_cast<float>(duration);
 }
 
 void transition::set_alpha(float f) { color = with_alpha(color, f); }

@@ -43,7 +43,7 @@ public:
 
 protected:
     bool count_step();
-    // t / d of this step (0 while the duration is 0: no division by it).
+    // t / d of this step (1 while the duration is 0: no division by it).
     float fraction() const;
     void set_alpha(float f);
     void set_scale(float s);
@@ -69,7 +69,11 @@ private:
 class standard_transition : public transition {
 public:
     using transition::transition;
-    bool step() override { return true; }
+    // Refitted every frame: the screen may have changed size since start.
+    bool step() override {
+        fit_texture(1.0f);
+        return true;
+    }
 };
 
 class _fade_transition : public transition {

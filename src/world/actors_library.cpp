@@ -60,6 +60,13 @@ lua_State* actions_lua(lua_State* L) {
     actor_object* actor = to_actor(L, 1); \
     if (!actor) return nils(L, n)
 
+// A killed actor's record stays reachable while a lock holds it, but its
+// class, sprite and slots are gone: nothing may be attached to it again.
+actor_object* to_live_record(lua_State* L, int index) {
+    actor_object* actor = to_actor(L, index);
+    return actor && actor->cls ? actor : nullptr;
+}
+
 // The collision debug view; with only the switch the layer id is -1.
 int show_collision(lua_State* L) {
     int32_t layer = lua_gettop(L) >= 2 ? arg_int(L, 2) : -1;
@@ -264,7 +271,7 @@ void delete_sprite(actor_object* actor) {
 }
 
 int set_sprite(lua_State* L) {
-    actor_object* actor = to_actor(L, 1);
+    actor_object* actor = to_live_record(L, 1);
     if (!actor) return 0;
     sprite_object* given = to_sprite(L, 2);
     if (given && given == actor->sprite) return 0;
@@ -280,8 +287,8 @@ int set_sprite(lua_State* L) {
 }
 
 int transfer_sprite(lua_State* L) {
-    actor_object* to = to_actor(L, 1);
-    actor_object* from = to_actor(L, 2);
+    actor_object* to = to_live_record(L, 1);
+    actor_object* from = to_live_record(L, 2);
     if (!to || !from || to == from) return 0;
     delete_sprite(to);
     to->sprite = from->sprite;
@@ -371,6 +378,10 @@ int state(lua_State* L) {
 
 int play(lua_State* L) {
     ACTOR_OR(1);
+    if (!actor->cls) {
+        lua_pushboolean(L, 0);
+        return 1;
+    }
     const auto& sounds = actor->cls->sounds;
     uint32_t n = lua_to_uint(L, 2);
     lua_pushboolean(L, n < sounds.size() && actor_play_sound(actor, sounds[n]));
@@ -455,8 +466,11 @@ int collide_info(lua_State* L) {
     if (!actor || !actor->body) return nils(L, 2);
     const st_body* b = actor->body;
     lua_pushnumber(L, b->collide);
-    if (b->collided && (b->collided->attr.attr & attr_owned) && b->collided->owner) {
-        lua_pushlightuserdata(L, b->collided->owner);
+    void* other = b->collided && (b->collided->attr.attr & attr_owned)
+                      ? body_script_owner(collision_manager::instance(), b->collided)
+                      : nullptr;
+    if (other) {
+        lua_pushlightuserdata(L, other);
     } else {
         lua_pushnil(L);
     }
@@ -487,17 +501,22 @@ int act_state(lua_State* L) {
         lua_pushnumber(L, actor->flags);
         return 1;
     }
+    // A released record's flag word says when it may be freed.
+    if (!actor->cls) return 0;
     const uint32_t bits = script_truncate_uint(lua_tonumber(L, 2));
     if (lua_gettop(L) >= 3 && !lua_toboolean(L, 3)) {
         actor->flags &= ~bits;
     } else {
         actor->flags |= bits;
+        // A death set by hand is seen by this frame's disposal.
+        if (bits & (actor_dead | actor_dying))
+            if (actor_manager* manager = actor_manager::instance()) manager->note_change();
     }
     return 0;
 }
 
 int sleep(lua_State* L) {
-    if (actor_object* actor = to_actor(L, 1)) actor->set_sleep(lua_toboolean(L, 2) != 0);
+    if (actor_object* actor = to_live_record(L, 1)) actor->set_sleep(lua_toboolean(L, 2) != 0);
     return 0;
 }
 
@@ -525,7 +544,7 @@ int extend(lua_State* L) {
 }
 
 int set_extend(lua_State* L) {
-    actor_object* actor = to_actor(L, 1);
+    actor_object* actor = to_live_record(L, 1);
     if (!actor) return 0;
     script_value_release(actor->extend, L);
     lua_settop(L, 2);
@@ -563,6 +582,10 @@ bool runs_in_slot(const actor_object* actor, lua_State* L) {
 
 int action_class(lua_State* L) {
     ACTOR_OR(1);
+    if (!actor->cls) {
+        lua_pushboolean(L, 0);
+        return 1;
+    }
     st_actor_class* cls = lua_isnoneornil(L, 2) ? actor->cls : to_actor_class(L, 2);
     action_manager* manager = action_manager::instance();
     bool ok = cls && manager && !runs_in_slot(actor, L);

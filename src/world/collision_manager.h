@@ -116,6 +116,9 @@ bool sensor_test(collision_manager* manager, const collision_params& params, st_
 uint32_t contact_direction_code(float x, float y);
 // Whether a candidate's owner may be sensed (or met by a ray) at a level.
 bool owner_sensed(const st_body* body, int32_t level);
+// The owner a script is handed for a body: field cells belong to the named
+// field object, and scripts see the actor that holds that name now.
+void* body_script_owner(const collision_manager* manager, const st_body* body);
 // Tells the body's owner where the body went.
 void body_owner_moved(st_body* body);
 

@@ -76,8 +76,10 @@ public:
     void report(st_ray*, st_body* b, st_intersect2d_info info) override {
         if (!lua_checkstack(L_, 2)) return;
         lua_createtable(L_, 7, 0);
-        lua_pushlightuserdata(L_, b->owner);
-        lua_rawseti(L_, -2, 1);
+        if (void* owner = body_script_owner(collision_manager::instance(), b)) {
+            lua_pushlightuserdata(L_, owner);
+            lua_rawseti(L_, -2, 1);
+        }
         const double values[6] = {double(b->attr.id), info.point[0], info.point[1], double(b->layer),
                                   info.normal[0], info.normal[1]};
         const int count = info.inside ? 4 : 6;

@@ -97,7 +97,7 @@ void collision_manager::sensor_callback::report(st_body* s, st_body* b, float) {
     } else if (s->attr.attr & attr_other_id) {
         event = int32_t(b->attr.id);
     }
-    actor_call_slot(owner, slot_collide, b->owner, event, value);
+    actor_call_slot(owner, slot_collide, body_script_owner(collision_manager::instance(), b), event, value);
 }
 
 bool collision_manager::test_sensor(st_body* s, sensor_callback_base& callback) {

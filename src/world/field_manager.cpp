@@ -267,6 +267,12 @@ void field_manager::widen_margin(int32_t width, int32_t height) {
     if (changed) field::setup_view(view.layer_count, view.max_zorder, view.x_coefficient, view.y_coefficient);
 }
 
+void* body_script_owner(const collision_manager* manager, const st_body* body) {
+    if (!body || !body->owner) return nullptr;
+    if (!manager || body->owner != manager->field_object) return body->owner;
+    return static_cast<const named_object_entry*>(manager->field_object)->actor;
+}
+
 void field_manager::find_field_object() {
     if (field_object_ || !lua_) return;
     actor_manager* actors = actor_manager::instance();

@@ -6,12 +6,14 @@
 #include <new>
 
 #include "core/trace.h"
+#include "core/system_log.h"
 #include "lua.h"
 #include "world/collision_manager.h"
 #include "world/collision_overlap.h"
 #include "world/field_manager.h"
 
 namespace {
+
 struct route_entry {
     int32_t column, row, depth;
 };
@@ -190,13 +192,22 @@ bool field_manager::build_map(int32_t layer, int32_t cell_size, int32_t radius, 
     // from a script must not ask for billions of them.
     if (width * height > route_map_cell_ceiling) {
         TRACE_ERROR("field_manager::build_map", "too many cells", int32_t(std::min<int64_t>(width * height, INT32_MAX)));
+        system_log_trace(1, "fields.map_create", "map of layer %d is too large (%d x %d cells of %d)", layer,
+                         int32_t(std::min<int64_t>(width, INT32_MAX)), int32_t(std::min<int64_t>(height, INT32_MAX)),
+                         cell_size);
         delete map;
         return false;
     }
     map->width = int32_t(width);
     map->height = int32_t(height);
     map->words_per_row = (map->width + 31) / 32;
-    map->bits.assign(size_t(map->height) * size_t(map->words_per_row), 0u);
+    try {
+        map->bits.assign(size_t(map->height) * size_t(map->words_per_row), 0u);
+    } catch (const std::bad_alloc&) {
+        system_log_trace(1, "fields.map_create", "no memory for the map of layer %d", layer);
+        delete map;
+        return false;
+    }
     st_shape* shape = shape_alloc();
     st_body* probe = nullptr;
     if (shape) {

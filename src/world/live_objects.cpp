@@ -54,9 +54,11 @@ struct table {
     }
 };
 
+// Never destroyed: static destructors of the managers that own objects
+// may run after this file's, and they still remove their objects here.
 table& registry() {
-    static table objects;
-    return objects;
+    static table* objects = new table;
+    return *objects;
 }
 }  // namespace
 

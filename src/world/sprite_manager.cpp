@@ -30,10 +30,12 @@ bool render_layer_from_index(int32_t index, int32_t& id) {
 
 sprite_manager::sprite_manager() = default;
 
-sprite_manager::~sprite_manager() {
+sprite_manager::~sprite_manager() { release_script(nullptr); }
+
+void sprite_manager::release_script(lua_State* L) {
     clear_sprites();
-    action_manager* actions = action_manager::instance();
-    lua_State* L = actions ? actions->lua() : nullptr;
+    // Frame extend values are references into the closing state; without a
+    // state they are only forgotten.
     for (auto& pair : classes_) {
         pair.second->release_values(L);
         delete pair.second;
@@ -124,9 +126,17 @@ void sprite_manager::update() {
 }
 
 void sprite_manager::clear_sprites() {
+    // Ended bare sprites have left the animation list but still hold a
+    // handle: the handle table knows every sprite.
     std::vector<sprite_object*> bare;
     for (sprite_object* sprite : list_) {
         if (sprite && !sprite->owner) bare.push_back(sprite);
+    }
+    if (object_container* container = object_container::instance()) {
+        for (uint32_t id = 1; id <= container->size(); ++id) {
+            sprite_object* sprite = container->find_sprite(id);
+            if (sprite && !sprite->owner && sprite->list_index < 0) bare.push_back(sprite);
+        }
     }
     for (sprite_object* sprite : bare) delete sprite;
 }

@@ -36,6 +36,9 @@ public:
     void update();  // act frames: one animation step of every sprite
     // Deletes every bare sprite (actors delete their own).
     void clear_sprites();
+    // The script side goes: bare sprites, then every class with its frame
+    // extend references released in L (null: the state is already gone).
+    void release_script(lua_State* L);
 
     float default_wait = 8.0f;
     // The largest class reach so far; the field view widens its margin by it.

@@ -4,6 +4,7 @@
 
 #include "graphics/graphic.h"
 #include "graphics/texture.h"
+#include "world/actor_manager.h"
 #include "world/field.h"
 #include "world/live_objects.h"
 #include "world/object_pool.h"
@@ -84,6 +85,9 @@ void sprite_object::end_state() {
     frame = 0;
     flags |= sprite_hidden | sprite_ended;
     frame_events[sprite_event_state_end] = -1;
+    // The owner dies of it in this act frame's disposal.
+    if (owner)
+        if (actor_manager* manager = actor_manager::instance()) manager->note_change();
 }
 
 bool sprite_object::init(int32_t s, int32_t w, bool release) {
@@ -122,7 +126,9 @@ void sprite_object::use_class(st_sprite_class* c) {
 
 bool sprite_object::set_state(int32_t s, bool force) {
     if (s < 0 || !base_class || size_t(s) >= base_class->states.size()) {
-        end_state();
+        // Only a state chain that runs out ends the sprite; a bad request
+        // from a script leaves it as it was.
+        if (force) end_state();
         return false;
     }
     if (!force && s == state) return true;

@@ -333,6 +333,48 @@ TEST_F(text_test, CharacterWithoutAGlyphTakesNoPlaceAndNoQuad) {
     EXPECT_LE(lit_columns, uint32_t(2 * a.advance));
 }
 
+TEST_F(text_test, SmallGlyphCacheNeverRedrawsACellThatTheFrameStillSamples) {
+    font_handle small = manager_->get_font_handle(L"IPAGothic", 20, 400, gray8_sjis, 4);
+    ASSERT_TRUE(small.is_valid());
+    const uint32_t n = small.font()->capacity();
+    ASSERT_LT(n, 40u) << "the page must be small enough to overflow in one line";
+    std::string text;
+    for (uint32_t i = 0; i < n + 2; ++i) {
+        text += char(kanji(i) >> 8);
+        text += char(kanji(i) & 0xFF);
+    }
+    graphic_font_object o(&g());
+    o.style.font = small;
+    o.rect = RECT{0, 0, 1000, 40};
+    o.format(text.c_str(), nullptr);
+    const std::vector<glyph_record> placed = glyphs_of(o.list());
+    ASSERT_EQ(placed.size(), size_t(n + 2));
+    // The first frame has more glyphs than cells; the next one has a page
+    // grown for them.
+    pixels first = draw(&o);
+    pixels second = draw(&o);
+    EXPECT_GE(small.font()->capacity(), n + 2);
+    auto strip = [](const pixels& p, float x) {
+        std::vector<uint32_t> out;
+        for (int y = 0; y < 24; ++y)
+            for (int i = int(x); i < int(x) + 20; ++i) out.push_back(p.at(i, y) & 0xFFFFFF);
+        return out;
+    };
+    auto lit = [](const std::vector<uint32_t>& v) {
+        for (uint32_t c : v)
+            if (c) return true;
+        return false;
+    };
+    for (uint32_t i = 0; i < n + 2; ++i) EXPECT_TRUE(lit(strip(second, placed[i].x))) << i;
+    // What the first frame drew is right; what did not fit waits a frame.
+    for (uint32_t i = 0; i < n + 2; ++i) {
+        const std::vector<uint32_t> a = strip(first, placed[i].x);
+        if (lit(a)) EXPECT_EQ(a, strip(second, placed[i].x)) << i;
+    }
+    EXPECT_TRUE(lit(strip(first, placed[0].x)));
+    small.release();
+}
+
 TEST_F(text_test, HiddenOrFontlessTextDrawsNothing) {
     graphic_font_object o(&g());
     o.style.font = font_;

@@ -75,8 +75,10 @@ TEST_F(transition_test, AlphaOfEachStepAndTheEnd) {
         {5, "{fade = true, scale = 3}", 2, {255, 127}, 2},
         {6, "true", 4, {255, 191, 127, 63}, 4},
         {6, "{fade = false}", 2, {0, 127}, 2},
-        // Without a duration the fades never end, at their first alpha.
-        {4, "", 0, {0, 0, 0}, 0},
+        // Without a duration the fades show their end at once and never end
+        // alone.
+        {4, "", 0, {255, 255, 255}, 0},
+        {4, "{fade = true}", 0, {0, 0}, 0},
         {0, "", 3, {255, 255, 255, 255, 255}, 0},
     };
     for (const alpha_case& c : cases) {

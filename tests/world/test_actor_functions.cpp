@@ -119,6 +119,13 @@ TEST_F(ActorFunctions, EachFunctionReadsOrSteersOneActor) {
         "local a = actors.create{'A', 0, 0, 0} assert(actors.state(a) == 0) "
         "sprites.set_state(actors.sprite(a), 1) assert(actors.state(a) == 1) "
         "assert(actors.state(actors.create{'P', 0, 0, 0}) == 0)",
+        // A state out of range is refused and the sprite keeps its own.
+        "local a = actors.create{'A', 0, 0, 0} actors.set_state(a, 1) frame() "
+        "actors.set_state(a, 99) actors.set_state(a, -1) frame() frame() "
+        "assert(actors.is_alive(a) and actors.state(a) == 1)",
+        // Death set by hand is carried out in the same frame's disposal.
+        "local a = actors.create{'A', 0, 0, 0} frame() actors.act_state(a, 0x80000000) frame() "
+        "assert(actors.class_name(a) == '') frame() assert(actors.x(a) == nil)",
         // A class taken out of use stops its actors at once.
         "local a = actors.create{'A', 0, 0, 0} actors.class_dispose('A') "
         "assert(actors.is_alive(a) == false and actors.class_get('A') == nil) frame() frame() "

@@ -102,6 +102,11 @@ TEST_F(field_routes, MapsAreKeptOrRebuiltByTheirDefiningValues) {
     EXPECT_EQ("none", root(0, 0, 2, 0));
     run("fields.set('')");
     EXPECT_EQ("false", text("fields.map_create(0, 32)"));
+    // A grid too large to hold or probe is refused, not thrown through Lua.
+    run("fields.create{ name = 'huge', cell = 'blocks', size = {2000000000, 2000000000}, {} } fields.set('huge')");
+    EXPECT_EQ("false", text("fields.map_create(0, 1)"));
+    EXPECT_EQ(nullptr, fields->map(0));
+    EXPECT_EQ("true", text("fields.map_create(0, 100000000)"));
 }
 
 TEST_F(field_routes, RoutesStepThroughCellCentres) {

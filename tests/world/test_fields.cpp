@@ -250,6 +250,29 @@ TEST_F(field_test, FieldObjectOwnsTheBodiesOfItsCells) {
     EXPECT_EQ(nullptr, world().bodies[1]->owner);
 }
 
+TEST_F(field_test, ScriptsMeetTheFieldObjectsActorNotItsNameEntry) {
+    run("field_object_class = 'walls' actors.class_create{name = 'W', param = {0}} "
+        "walls = actors.create{'W', 0, 0, 0, name = 'walls'}");
+    run(R"(fields.cell_create{ name = "own", image = dir .. "small.bmp",
+             { {0, 0, 32, 32}, nil, { 0, object = true } }, { {0, 0, 32, 32}, nil, {0} } }
+           fields.create{ name = "f", cell = "own", size = {64, 64}, { {1, 16, 16}, {2, 48, 16} } }
+           fields.set("f"))");
+    ASSERT_EQ(2u, world().bodies.size());
+    lua_getglobal(L, "walls");
+    void* walls = lua_touserdata(L, -1);
+    lua_pop(L, 1);
+    ASSERT_NE(nullptr, walls);
+    EXPECT_EQ(walls, body_script_owner(&world(), world().bodies[0]));
+    EXPECT_EQ(nullptr, body_script_owner(&world(), world().bodies[1]));
+    lua_pushlightuserdata(L, body_script_owner(&world(), world().bodies[0]));
+    lua_setglobal(L, "other");
+    EXPECT_EQ("walls", text("actors.name(other)"));
+    // Once the actor is gone the cells have no owner to hand out.
+    run("actors.kill(walls)");
+    world_end_frame();
+    EXPECT_EQ(nullptr, body_script_owner(&world(), world().bodies[0]));
+}
+
 TEST_F(field_test, TexturesAreUsedWhileTheFieldIsCurrent) {
     run(cell_set_chunk());
     run(two_layer_field);
