@@ -141,10 +141,26 @@ TEST_F(shape_action_test, BodiesBlockMovesAndAreSeenBySensorsAndRays) {
     EXPECT_EQ("", values("s:test(1)")) << "only its own body is at the holder";
     m->set_position(104, 50, 0);
     EXPECT_TRUE(truth("s:test(1) == m"));
-    // move(n) takes a body to its place through the world.
-    run("s:set_offset(-40, 0) ok, code = s:move(0)");
-    EXPECT_TRUE(truth("type(ok) == 'boolean'"));
-    EXPECT_LT(a->bodies[0].body->position[0], 130.0f);
+    // move(n) takes a body to its place through the world: stopped by the
+    // mover it answers false and the contact; back out to a free place, or
+    // already there, it answers true and no contact.
+    run("s:set_offset(30, 0) s:move()");
+    ASSERT_EQ(130.0f, a->bodies[0].body->position[0]);
+    struct move_case {
+        float offset;
+        const char* answer;
+        float at;
+    } moves[] = {
+        {-40, "false 67108868", 119.5f},  // 0x4000000 owned obstacle, 0x4 pushed back rightwards
+        {30, "true nil", 130.0f},
+        {30, "true nil", 130.0f},
+    };
+    for (const move_case& c : moves) {
+        a->offset[0] = c.offset;
+        EXPECT_EQ(c.answer, values("s:move(0)")) << c.offset;
+        EXPECT_NEAR(c.at, a->bodies[0].body->position[0], 0.01f) << c.offset;
+        EXPECT_EQ(104.0f, m->position[0]) << "the mover has no mass and is not pushed";
+    }
 }
 
 TEST_F(shape_action_test, ALentBodyMovesTheOwnerAndGoesBackOnRelease) {
