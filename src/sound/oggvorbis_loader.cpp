@@ -191,11 +191,26 @@ uint32_t oggvorbis_loader::read(void* buffer, uint32_t bytes) {
     while (done < bytes) {
         int section = 0;
         long got = api.read(&state_->file, out + done, static_cast<int>(bytes - done), 0, 2, 1, &section);
+        if (got == OV_HOLE) {
+            // A damaged page is skipped by the decoder, which goes on with
+            // the next good one: play on rather than end the sound there.
+            if (!hole_logged_) TRACE_ERROR("oggvorbis_loader::read", "ov_read", got);
+            hole_logged_ = true;
+            continue;
+        }
         if (got < 0) {
             TRACE_ERROR("oggvorbis_loader::read", "ov_read", got);
-            return 0;
+            break;
         }
-        if (got == 0) break;
+        if (got == 0) {
+            // Without its end page the file was cut short or its last page
+            // is damaged; it ends with what could be decoded.
+            if (!state_->file.os.e_o_s && !cut_logged_) {
+                TRACE_ERROR("oggvorbis_loader::read", "stream ends before its last page", -1);
+                cut_logged_ = true;
+            }
+            break;
+        }
         done += static_cast<uint32_t>(got);
     }
     if (done < bytes) std::memset(out + done, 0, bytes - done);

@@ -36,6 +36,9 @@ private:
     oggvorbis_file_state* state_;
     memory_source source_ = {nullptr, 0, 0};
     bool open_ = false;
+    // Damage is logged once, not at every pass of a loop.
+    bool hole_logged_ = false;
+    bool cut_logged_ = false;
 };
 
 #endif

@@ -168,6 +168,12 @@ bool sound_player::stream_step() {
     last_cursor_ = p;
     if (notify_) notify_->position = played_;
     uint32_t length = file_->data_size();
+    if (length == 0 && file_->end_of_data) {
+        // The decoder ended without a byte: nothing to play, and a loop of
+        // silence would never end.
+        stop();
+        return true;
+    }
     if (length != 0) {
         if (!(file_->type & sound_type_loop)) {
             if (played_ >= length) {

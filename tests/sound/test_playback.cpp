@@ -21,8 +21,9 @@ LONG volume_of(sound_player* v) {
 class PlaybackTest : public sound_test {
 protected:
     // A channel entry and a class over a WAV file of the test's own.
-    sound_class* make_class(const std::string& wav, uint32_t type, sound_channel_entry* entry) {
-        std::wstring path = scratch.path(L"s" + std::to_wstring(++files_) + L".wav");
+    sound_class* make_class(const std::string& wav, uint32_t type, sound_channel_entry* entry,
+                            const wchar_t* ext = L".wav") {
+        std::wstring path = scratch.path(L"s" + std::to_wstring(++files_) + ext);
         EXPECT_TRUE(write_whole(path, wav));
         auto* c = new sound_class;
         c->name = "c" + std::to_string(files_);
@@ -256,6 +257,60 @@ TEST_F(PlaybackTest, LoopingStreamWrapsInsideOneFill) {
     EXPECT_TRUE(wraps);
     run_updates(500);
     EXPECT_EQ(1u, device->playing_voices().size());
+}
+
+TEST_F(PlaybackTest, StreamCutShortPlaysWhatItHoldsAndStops) {
+    // 20 s of 8 kHz mono cut inside its second page of sound, and cut
+    // right after its two header pages, with nothing to play.
+    std::wstring tone_path = scratch.path(L"tone.ogg");
+    ASSERT_TRUE(make_ogg_tone(tone_path, 20.0, 1, 8000, 440));
+    const std::string whole = read_whole(tone_path);
+    std::vector<size_t> pages;
+    for (size_t i = whole.find("OggS"); i != std::string::npos; i = whole.find("OggS", i + 4)) pages.push_back(i);
+    ASSERT_GE(pages.size(), 5u);
+    const std::string cut = whole.substr(0, pages[3] + 50);
+    enum outcome { refused, stops, loops };
+    struct {
+        const char* name;
+        std::string bytes;
+        const wchar_t* ext;
+        uint32_t type;
+        outcome expected;
+    } cases[] = {
+        {"cut inside a page", cut, L".ogg", sound_type_streamed, stops},
+        {"cut and looping", cut, L".ogg", sound_type_streamed | sound_type_loop, loops},
+        {"headers only", whole.substr(0, pages[2]), L".ogg", sound_type_streamed, refused},
+        {"empty WAV", wav_of(1, 8000, 16, ""), L".wav", sound_type_streamed, stops},
+        {"empty WAV looping", wav_of(1, 8000, 16, ""), L".wav", sound_type_streamed | sound_type_loop, stops},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sound_class* k = make_class(c.bytes, c.type, make_channel(), c.ext);
+        ASSERT_NE(nullptr, k->file);
+        uint32_t slot = k->take_notify();
+        ASSERT_EQ(c.expected != refused, play(k, slot)) << "a stream that cannot rewind plays nothing";
+        sound_notify* n = k->notify(slot);
+        // The sink is not paced by a clock: a stream that ends is stopped
+        // well inside the time its ring would take to play.
+        DWORD start = GetTickCount();
+        uint32_t last = 0;
+        bool wrapped = false;
+        while (!device->playing_voices().empty() && !wrapped && GetTickCount() - start < 15000) {
+            run_updates(100);
+            wrapped = n->position < last;
+            last = n->position;
+        }
+        if (c.expected == loops) {
+            ASSERT_EQ(1u, device->playing_voices().size()) << "a loop goes on from its start";
+            EXPECT_TRUE(wrapped) << "the loop wraps at what was decoded";
+            EXPECT_LT(0u, k->file->data_size());
+            device->playing_voices().front()->stop();
+            run_updates(200);
+        }
+        EXPECT_TRUE(device->playing_voices().empty()) << "a stream that ends early still stops";
+        EXPECT_EQ(0u, n->playing);
+        EXPECT_LT(k->file->data_size(), 160000u) << "less than half the whole tone";
+    }
 }
 
 namespace {
