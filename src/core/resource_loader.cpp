@@ -48,10 +48,12 @@ void resource_loader_manager::run_jobs() {
         // looks empty (and the thread never gets suspended) in the middle
         // of a job.
         resource_loader* job = queue_.front();
+        current_ = job;
         lock_.leave();
         job->load();
         enter_from_thread();
         queue_.pop_front();
+        current_ = nullptr;
         ++completed_;
         lock_.leave();
     }
@@ -69,6 +71,28 @@ bool resource_loader_manager::push(resource_loader* loader) {
         running_ = true;
     }
     return true;
+}
+
+bool resource_loader_manager::withdraw(resource_loader* loader) {
+    if (!loader) return false;
+    {
+        critical_lock guard(lock_);
+        if (current_ != loader) {
+            for (auto pos = queue_.begin(); pos != queue_.end(); ++pos) {
+                if (*pos != loader) continue;
+                queue_.erase(pos);
+                return true;
+            }
+            return false;
+        }
+    }
+    // A running job always comes to its end (a load is finite), and the
+    // thread is never suspended while its queue holds the job.
+    while (true) {
+        Sleep(1);
+        critical_lock guard(lock_);
+        if (current_ != loader) return true;
+    }
 }
 
 void resource_loader_manager::suspend_if_idle() {
@@ -120,6 +144,7 @@ bool resource_loader_manager::stop() {
     }
     running_ = false;
     critical_lock guard(lock_);
+    current_ = nullptr;
     for (resource_loader* job : queue_) {
         if (resource_notifier* n = job->notifier()) {
             n->set_result(-1);

@@ -42,6 +42,10 @@ public:
     bool create();
     // Queues a job and wakes the thread. False when there is no thread.
     bool push(resource_loader* loader);
+    // Takes a job out of the queue so that its owner may free it. A job the
+    // thread is running is waited for: the thread holds its address until
+    // it has ended. True when the job was queued or running.
+    bool withdraw(resource_loader* loader);
     // Suspends the thread when its queue is empty.
     void suspend_if_idle();
     // Suspends a running thread; a failure is reported on the trace. Meant
@@ -70,6 +74,7 @@ private:
     std::atomic<bool> run_{false};
     bool running_ = false;
     std::deque<resource_loader*> queue_;
+    resource_loader* current_ = nullptr;  // the job the thread runs, under lock_
     std::atomic<uint32_t> completed_{0};
 };
 

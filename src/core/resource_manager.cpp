@@ -8,13 +8,24 @@ i_resource_manager::iterator::iterator(const iterator& other)
     : resource_loader(), map_(other.map_), position_(other.position_), manager_(other.manager_) {}
 
 i_resource_manager::iterator& i_resource_manager::iterator::operator=(const iterator& other) {
+    if (this == &other) return *this;
+    withdraw();
     map_ = other.map_;
     position_ = other.position_;
     manager_ = other.manager_;
     return *this;
 }
 
-i_resource_manager::iterator::~iterator() { delete notifier_; }
+i_resource_manager::iterator::~iterator() { withdraw(); }
+
+// The loader thread holds this iterator's address while its load is
+// queued; it must let go before the iterator changes or is freed.
+void i_resource_manager::iterator::withdraw() {
+    if (!notifier_) return;
+    if (manager_) manager_->loader_.withdraw(this);
+    delete notifier_;
+    notifier_ = nullptr;
+}
 
 void i_resource_manager::iterator::set(i_resource_manager* manager,
                                        resource_entry_map::iterator position) {
@@ -24,6 +35,7 @@ void i_resource_manager::iterator::set(i_resource_manager* manager,
 }
 
 void i_resource_manager::iterator::reset() {
+    withdraw();
     manager_ = nullptr;
     map_ = nullptr;
 }

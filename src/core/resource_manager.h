@@ -10,7 +10,7 @@
 //   find -> load_async (0) -> every frame finish_load until it answers 1
 //   (ready, one use counted) or a negative value (failed) -> iterator.get()
 //   -> later release / release_entry.
-// The iterator must stay alive until finish_load has answered.
+// An iterator dropped before finish_load has answered withdraws its load.
 #ifndef VY_CORE_RESOURCE_MANAGER_H
 #define VY_CORE_RESOURCE_MANAGER_H
 
@@ -58,7 +58,11 @@ public:
     class iterator : public resource_loader {
     public:
         iterator() = default;
-        // A copy names the same entry but has no load pending.
+        // A copy names the same entry but has no load pending. Assigning
+        // to, resetting or destroying an iterator whose load is pending
+        // withdraws that load (waiting for it when it is running). No use
+        // is counted; contents a finished load brought in are kept for the
+        // entry's next user. The manager must outlive its iterators.
         iterator(const iterator& other);
         iterator& operator=(const iterator& other);
         ~iterator() override;
@@ -84,6 +88,7 @@ public:
         friend class i_resource_manager;
         void set(i_resource_manager* manager, resource_entry_map::iterator position);
         void reset();
+        void withdraw();
 
         resource_entry_map* map_ = nullptr;
         resource_entry_map::iterator position_;

@@ -8,7 +8,18 @@
 #include <cstring>
 #include <cwchar>
 
+#include "core/lock.h"
+
 namespace {
+
+// The loader threads log as well as the main thread. One lock for every
+// trace guards the shared location prefix, the call sites' short-name
+// caches and the file's buffer, so a line is stamped and written whole.
+// Never destroyed: traces with static storage log until process exit.
+critical_section& line_lock() {
+    static auto* lock = new critical_section();
+    return *lock;
+}
 
 // Lives to process exit on purpose: traces with static storage (the
 // default trace among them) still reach it from their destructors.
@@ -107,6 +118,7 @@ bool trace::close() {
 }
 
 void trace::write_location(const char* source_path, char* cache, size_t cache_size, uint32_t line) {
+    critical_lock guard(line_lock());
     if (!is_open() || (flags_ & trace_no_location)) return;
     if (!source_path) source_path = "";
     const char* short_name;
@@ -125,6 +137,7 @@ void trace::write_location(const char* source_path, char* cache, size_t cache_si
 }
 
 void trace::write_origin(uint32_t line, const char* name) {
+    critical_lock guard(line_lock());
     if (!is_open()) return;
     if (!name) {
         location_.assign(nullptr);
@@ -138,6 +151,7 @@ void trace::write_origin(uint32_t line, const char* name) {
 }
 
 void trace::write_line(const char* format, va_list args) {
+    critical_lock guard(line_lock());
     if (!is_open()) return;
     if (!(flags_ & trace_no_time)) {
         SYSTEMTIME t;
@@ -271,6 +285,9 @@ bool reopen_engine_trace() { return default_trace().open(engine_trace_name, trac
 
 void trace_error(trace& t, const char* source_path, char* cache, size_t cache_size,
                  uint32_t line, const char* label, const char* message, int32_t code) {
+    // Prefix and line as one step: another thread's prefix never lands on
+    // this line.
+    critical_lock guard(line_lock());
     t.write_location(source_path, cache, cache_size, line);
     log_printf(t, "%s: %s, code=%d(0x%08X)", label ? label : "", message ? message : "",
                static_cast<int>(code), static_cast<unsigned>(code));

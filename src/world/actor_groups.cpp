@@ -146,10 +146,17 @@ void actor_manager::clear_groups() {
     current_group_.clear();
 }
 
+// The log is in the code page (CP932) like every script text; the source
+// file is UTF-8, so the message's bytes are spelled out.
+// "Group %s の循環参照を検知しました。"
+static const char group_cycle_format[] =
+    "Group %s \x82\xcc\x8f\x7a\x8a\xc2\x8e\x51\x8f\xc6\x82\xf0\x8c\x9f\x92\x6d"
+    "\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81\x42";
+
 bool actor_manager::enter_walk(actor_group* g, const char* name, const char* origin) {
     if (!g) return false;
     if (g->busy) {
-        system_log_trace(2, origin, "Group %s の循環参照を検知しました。", name);
+        system_log_trace(2, origin, group_cycle_format, name);
         return false;
     }
     g->busy = 1;

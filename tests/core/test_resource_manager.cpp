@@ -19,6 +19,11 @@ struct load_stats {
     std::atomic<int> infos_made{0}, infos_copied{0}, infos_freed{0};
     std::atomic<DWORD> load_thread{0};
     std::string fail_content;  // loads of this content fail ("*": all)
+    // Loads of block_content wait for block_open (bounded by 5 s).
+    std::string block_content;
+    HANDLE block_open = nullptr;
+    std::atomic<bool> blocked{false};
+    std::atomic<int> loads_ended{0};
     critical_section lock;
     std::map<std::string, int> loads_of;  // by content
 
@@ -58,6 +63,11 @@ struct test_creator : resource_creator<test_resource, test_info> {
             critical_lock guard(stats->lock);
             ++stats->loads_of[content];
         }
+        if (stats->block_open && stats->block_content == content) {
+            stats->blocked = true;
+            WaitForSingleObject(stats->block_open, 5000);
+        }
+        ++stats->loads_ended;
         if (stats->fail_content == "*" || stats->fail_content == content) return false;
         r.contents = content;
         r.loaded = true;
@@ -402,4 +412,86 @@ TEST_F(ResourceBackground, StopEndsTheThreadAndFailsQueuedLoads) {
     // A later background load starts a fresh thread.
     EXPECT_EQ(m.load_async(a), 0);
     EXPECT_EQ(finish_within(m, a), 1);
+}
+
+// An owner that drops its iterator while the load is still queued takes the
+// job out of the queue: the thread never runs it on the freed iterator.
+TEST_F(ResourceBackground, DroppedIteratorWithdrawsItsQueuedLoad) {
+    enum how { destroyed, assigned, refound };
+    for (how h : {destroyed, assigned, refound}) {
+        SCOPED_TRACE(h);
+        load_stats s;
+        test_manager m(creator_for(s));
+        test_manager::iterator b;
+        ASSERT_TRUE(m.find(b, package.c_str(), "b"));
+        auto* a = new test_manager::iterator;
+        ASSERT_TRUE(m.find(*a, package.c_str(), "a"));
+        ASSERT_TRUE(m.loader().create());
+        gate_job gate(5000);
+        ASSERT_TRUE(m.loader().push(&gate));
+        ASSERT_EQ(m.load_async(*a), 0);
+        ASSERT_EQ(m.loader().queued(), 2u);
+        if (h == destroyed) {
+            delete a;
+            a = nullptr;
+        } else if (h == assigned) {
+            *a = b;
+        } else {
+            ASSERT_TRUE(m.find(*a, package.c_str(), "c"));
+        }
+        EXPECT_EQ(m.loader().queued(), 1u);
+        if (a) {
+            EXPECT_FALSE(a->pending());
+            EXPECT_EQ(m.finish_load(*a), 1);  // nothing pending any more
+            EXPECT_EQ(a->use_count(), 0);
+        }
+        SetEvent(gate.open);
+        ASSERT_TRUE(wait_until([&] { return m.loader().queued() == 0; }));
+        EXPECT_EQ(s.loads, 0);
+        // The entry loads normally for its next owner.
+        test_manager::iterator again;
+        ASSERT_TRUE(m.find(again, package.c_str(), "a"));
+        EXPECT_EQ(m.load_async(again), 0);
+        EXPECT_EQ(finish_within(m, again), 1);
+        EXPECT_EQ(again.get()->contents, "alpha");
+        delete a;
+        EXPECT_TRUE(m.loader().stop());
+    }
+}
+
+static DWORD WINAPI open_later(void* event) {
+    Sleep(200);
+    SetEvent(static_cast<HANDLE>(event));
+    return 0;
+}
+
+// Dropping an iterator whose load is running waits for the load to end:
+// the thread still signals the iterator's notifier when it is done.
+TEST_F(ResourceBackground, DroppedIteratorWaitsForItsRunningLoad) {
+    stats.block_content = "alpha";
+    stats.block_open = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(stats.block_open, nullptr);
+    {
+        test_manager m(creator_for(stats));
+        auto* a = new test_manager::iterator;
+        ASSERT_TRUE(m.find(*a, package.c_str(), "a"));
+        ASSERT_EQ(m.load_async(*a), 0);
+        ASSERT_TRUE(wait_until([&] { return stats.blocked.load(); }));
+        // Lets the load go on from another thread a little later.
+        HANDLE opener = CreateThread(nullptr, 0, open_later, stats.block_open, 0, nullptr);
+        ASSERT_NE(opener, nullptr);
+        delete a;
+        EXPECT_EQ(stats.loads_ended, 1);
+        EXPECT_EQ(m.loader().queued(), 0u);
+        EXPECT_EQ(WaitForSingleObject(opener, 5000), WAIT_OBJECT_0);
+        CloseHandle(opener);
+        EXPECT_TRUE(m.loader().stop());
+        // The finished contents wait for the entry's next user.
+        test_manager::iterator next;
+        ASSERT_TRUE(m.find(next, package.c_str(), "a"));
+        ASSERT_NE(m.acquire(next), nullptr);
+        EXPECT_EQ(stats.loads, 1);
+        EXPECT_EQ(next.use_count(), 1);
+    }
+    CloseHandle(stats.block_open);
 }

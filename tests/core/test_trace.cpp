@@ -128,6 +128,62 @@ TEST_F(Trace, ErrorLineForm) {
     }
 }
 
+// A loader thread and the main thread logging at once on one trace: every
+// line carries its own caller's prefix, whole, and no line is lost.
+struct logger_args {
+    trace* t;
+    const char* own_source;  // a call site of this thread alone
+    const char* label;
+    int lines;
+};
+
+void log_lines(const logger_args& a) {
+    static char shared_site[trace_short_name_size];  // one call site, both threads
+    char own_site[trace_short_name_size] = {};
+    for (int i = 0; i < a.lines; ++i) {
+        if (i % 2)
+            trace_error(*a.t, a.own_source, own_site, sizeof own_site, 1, a.label, "own", i);
+        else
+            trace_error(*a.t, "D:\\src\\core\\shared_site.cpp", shared_site, sizeof shared_site, 2,
+                        a.label, "shared", i);
+    }
+}
+
+DWORD WINAPI log_lines_thread(void* a) {
+    log_lines(*static_cast<logger_args*>(a));
+    return 0;
+}
+
+TEST_F(Trace, TwoThreadsLoggingKeepTheirPrefixes) {
+    const int lines = 3000;
+    std::wstring p = path(L"threads.log");
+    trace t;
+    ASSERT_TRUE(t.open(p.c_str(), 0x11));
+    logger_args loader{&t, "C:\\src\\core\\resource_loader_with_a_long_name.cpp", "loader", lines};
+    logger_args main_thread{&t, "m.cpp", "main", lines};
+    HANDLE other = CreateThread(nullptr, 0, log_lines_thread, &loader, 0, nullptr);
+    ASSERT_NE(other, nullptr);
+    log_lines(main_thread);
+    ASSERT_EQ(WaitForSingleObject(other, 60000), WAIT_OBJECT_0);
+    CloseHandle(other);
+    t.close();
+
+    const std::regex line_form(
+        R"((resource_loader_with_a_long_name\.cpp\(1\): loader: own|m\.cpp\(1\): main: own|)"
+        R"(shared_site\.cpp\(2\): (loader|main): shared), code=\d+\(0x[0-9A-F]{8}\))");
+    std::string text = read_whole(p);
+    int seen = 0, bad = 0;
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        std::string line = text.substr(start, end - start);
+        ++seen;
+        if (!std::regex_match(line, line_form) && bad++ < 5) ADD_FAILURE() << line;
+    }
+    EXPECT_EQ(start, text.size());
+    EXPECT_EQ(seen, 2 * lines);
+    EXPECT_EQ(bad, 0);
+}
+
 uint64_t as_ms(const SYSTEMTIME& t) {
     FILETIME f;
     SystemTimeToFileTime(&t, &f);
