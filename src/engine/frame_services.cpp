@@ -49,7 +49,12 @@ void frame_check_system_keys() {
 
 bool frame_render() {
     graphic* g = graphic::instance();
-    return !g || !g->device() || g->render();
+    if (!g || !g->device()) return true;
+    system_manager* sm = system_manager::instance();
+    if (sm) sm->prepare_render();
+    bool result = g->render();
+    if (sm) sm->finish_render();
+    return result;
 }
 
 void frame_sound_update() {

@@ -158,6 +158,7 @@ bool system_manager::add_patch() {
 
 bool system_manager::create_render_world() {
     graphic* g = graphic::instance();
+    draws_direct_ = 0;
     for (int i = 0; i < 2; ++i) {
         render_targets_[i] = graphic_render_target_create(g);
         if (!render_targets_[i]) {

@@ -27,6 +27,7 @@
 #include "world/object_manager.h"
 
 struct lua_State;
+class graphic_render_layer;
 class graphic_render_target;
 class transition;
 struct vycomm_channel;
@@ -131,6 +132,12 @@ public:
     graphic_font_object* overlay_text() const { return overlay_text_; }
     // The transition's part of a frame (run by onframe).
     void end_frame();
+    // Around each drawn frame: while the default transition only shows the
+    // scene, the world draws straight into the off-screen screen and the
+    // full-screen copy is skipped; after the frame the screen's own clear
+    // colour is put back.
+    void prepare_render();
+    void finish_render();
     bool after_frame();
     bool call_callback(int id, int count, const callback_value* values, int32_t& result);
     // Registers the function on top of the main state's stack (popped) in
@@ -154,6 +161,10 @@ public:
     // Finishes the current transition and starts t (none: the default one).
     bool set_transition(transition* t, actor_object* end_actor = nullptr, int32_t end_event = 0);
     void switch_render_target();
+    bool world_can_draw_direct() const;
+    void keep_old_scene();
+    bool draws_nothing(const graphic_render_layer& layer) const;
+    void set_draw_direct(bool on);
     transition* current_transition() const { return transition_; }
     int32_t transit_id() const { return transit_id_; }
     void suspend_transit(bool on) { transit_suspended_ = on ? 1 : 0; }
@@ -288,6 +299,8 @@ private:
     uint8_t transit_running_ = 0;
     uint8_t transit_notified_ = 0;
     uint8_t transit_suspended_ = 0;
+    uint8_t draws_direct_ = 0;
+    uint32_t screen_clear_colour_ = 0;
     // Outlive restarts: only shut-down closes what scripts left open.
     script_environments environments_;
     save_data save_;

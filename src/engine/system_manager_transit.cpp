@@ -6,6 +6,7 @@
 #include "core/trace.h"
 #include "engine/system_manager.h"
 #include "graphics/graphic.h"
+#include "graphics/text.h"
 #include "graphics/transition.h"
 #include "world/actor_object.h"
 
@@ -103,6 +104,7 @@ bool system_manager::set_transition(transition* t, actor_object* end_actor, int3
         transit_id_ = 0;
     }
     if (!t) return false;
+    keep_old_scene();
     switch_render_target();
     // Target 0 now takes the new scene; target 1 keeps the last old one.
     int32_t first = layer_ids_[layer_transit], second = layer_ids_[layer_transit_secondary];
@@ -126,6 +128,106 @@ void system_manager::switch_render_target() {
     graphic_render_target* target = render_targets_[0] ? render_targets_[0] : g->back_buffer();
     for (int position : {layer_background, layer_object, layer_effect})
         g->set_layer_target(layer_ids_[position], target);
+}
+
+// The world last drawn straight into the off-screen screen is what the
+// next transition takes as its old scene: it goes where render target 0
+// would have held it (nothing else drew there, or the world would not
+// have drawn directly).
+void system_manager::keep_old_scene() {
+    if (!draws_direct_) return;
+    graphic* g = graphic::instance();
+    graphic_render_target* screen = g ? g->back_buffer() : nullptr;
+    graphic_render_target* scene = render_targets_[0];
+    set_draw_direct(false);
+    if (!screen || !scene || !screen->render_surface() || !scene->render_surface()) return;
+    HRESULT hr = g->device()->StretchRect(screen->render_surface(), nullptr,
+                                          scene->render_surface(), nullptr, D3DTEXF_NONE);
+    if (FAILED(hr)) TRACE_ERROR("system_manager::keep_old_scene", "StretchRect", hr);
+}
+
+// Empty, or holding only the hidden debug overlay.
+bool system_manager::draws_nothing(const graphic_render_layer& layer) const {
+    for (const graphic_render_object* o : layer.objects)
+        if (o != overlay_text_ || !o->hidden()) return false;
+    return true;
+}
+
+bool system_manager::world_can_draw_direct() const {
+    graphic* g = graphic::instance();
+    if (!g || !g->back_buffer() || !render_targets_[0]) return false;
+    if (!transition_ || transition_ != default_transition_ || !transit_running_) return false;
+    graphic_render_target* screen = g->back_buffer();
+    for (int position = 0; position < system_layer_count; ++position) {
+        int32_t id = layer_ids_[position];
+        g->resolve_layer_index(id);
+        graphic_render_layer* layer = g->get_layer(id);
+        if (!layer) return false;
+        switch (position) {
+        case layer_background:
+        case layer_object:
+        case layer_effect:
+            if (layer->target != render_targets_[0] && layer->target != screen) return false;
+            break;
+        case layer_transit:
+            // Only the default transition's plain, opaque copy of the scene.
+            if ((layer->flags & (layer_flag_hidden | 0xFFFFu)) != 4) return false;
+            if (layer->objects.size() != 1 || layer->objects.front() != transition_) return false;
+            if (transition_->hidden() || transition_->color != 0xFFFFFFFFu) return false;
+            if (layer->target && layer->target != screen) return false;
+            break;
+        default:
+            break;
+        }
+    }
+    // Every other layer that would draw into the off-screen screen is empty
+    // or hidden: the screen then holds nothing but the world.
+    for (graphic_render_layer* layer : g->layers()) {
+        bool world = false;
+        for (int position : {layer_background, layer_object, layer_effect, layer_transit}) {
+            int32_t id = layer_ids_[position];
+            g->resolve_layer_index(id);
+            if (g->get_layer(id) == layer) world = true;
+        }
+        if (world || (layer->flags & layer_flag_hidden) || draws_nothing(*layer)) continue;
+        graphic_render_target* t = layer->target ? layer->target : screen;
+        if (t == screen || t == render_targets_[0] || t == render_targets_[1]) return false;
+    }
+    return true;
+}
+
+void system_manager::set_draw_direct(bool on) {
+    draws_direct_ = on;
+    graphic* g = graphic::instance();
+    if (!g) return;
+    graphic_render_target* target = on ? g->back_buffer() : render_targets_[0];
+    if (!target) target = g->back_buffer();
+    for (int position : {layer_background, layer_object, layer_effect}) {
+        g->set_layer_target(layer_ids_[position], target);
+        int32_t id = layer_ids_[position];
+        g->resolve_layer_index(id);
+        // The copy it replaces leaves the screen opaque.
+        if (graphic_render_layer* layer = g->get_layer(id)) layer->keep_alpha = on;
+    }
+    int32_t id = layer_ids_[layer_transit];
+    g->resolve_layer_index(id);
+    if (graphic_render_layer* layer = g->get_layer(id)) layer->skipped = on;
+}
+
+void system_manager::prepare_render() {
+    bool direct = world_can_draw_direct();
+    if (direct != (draws_direct_ != 0)) set_draw_direct(direct);
+    graphic* g = graphic::instance();
+    graphic_render_target* screen = g ? g->back_buffer() : nullptr;
+    if (!direct || !screen) return;
+    // Cleared as render target 0 would be, opaque as the copy leaves it.
+    screen_clear_colour_ = screen->clear_color;
+    screen->clear_color = render_targets_[0]->clear_color | 0xFF000000u;
+}
+
+void system_manager::finish_render() {
+    graphic* g = graphic::instance();
+    if (draws_direct_ && g && g->back_buffer()) g->back_buffer()->clear_color = screen_clear_colour_;
 }
 
 void system_manager::end_frame() {

@@ -95,6 +95,7 @@ bool graphic_render_layer::select_target() {
 }
 
 bool graphic_render_layer::render() {
+    if (skipped) return true;
     if (!select_target()) return true;
     if ((flags & layer_flag_hidden) || objects.empty()) return true;
     return draw();
@@ -121,29 +122,36 @@ bool graphic_render_layer::draw() {
 
 namespace {
 
+constexpr DWORD write_rgb =
+    D3DCOLORWRITEENABLE_RED | D3DCOLORWRITEENABLE_GREEN | D3DCOLORWRITEENABLE_BLUE;
+
 template <class F>
-bool draw_in_batch(graphic* g, uint32_t begin_flags, F&& states_and_objects) {
+bool draw_in_batch(graphic* g, bool keep_alpha, uint32_t begin_flags, F&& states_and_objects) {
     graphic_sprite* batch = g->sprite();
     if (!batch || FAILED(batch->begin(begin_flags))) return false;
+    // After begin: the batch's own states write every channel.
+    if (keep_alpha) g->device()->SetRenderState(D3DRS_COLORWRITEENABLE, write_rgb);
     bool result = states_and_objects(g->device());
     batch->end();
+    if (keep_alpha)
+        g->device()->SetRenderState(D3DRS_COLORWRITEENABLE, write_rgb | D3DCOLORWRITEENABLE_ALPHA);
     return result;
 }
 
 }  // namespace
 
 bool graphic_opaque_sprite_render_layer::draw() {
-    return draw_in_batch(graphic_, sprite_begin_opaque,
+    return draw_in_batch(graphic_, keep_alpha, sprite_begin_opaque,
                          [&](IDirect3DDevice9*) { return render_objects(); });
 }
 
 bool graphic_alpha_sprite_render_layer::draw() {
-    return draw_in_batch(graphic_, sprite_begin_alpha,
+    return draw_in_batch(graphic_, keep_alpha, sprite_begin_alpha,
                          [&](IDirect3DDevice9*) { return render_objects(); });
 }
 
 bool graphic_addalpha_sprite_render_layer::draw() {
-    return draw_in_batch(graphic_, sprite_begin_alpha, [&](IDirect3DDevice9* device) {
+    return draw_in_batch(graphic_, keep_alpha, sprite_begin_alpha, [&](IDirect3DDevice9* device) {
         device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
         return render_objects();
     });
@@ -152,7 +160,7 @@ bool graphic_addalpha_sprite_render_layer::draw() {
 bool graphic_sprite_staterender_layer::draw() {
     uint32_t state = flags & layer_state_mask;
     if (state >= 16) state = 1;
-    return draw_in_batch(graphic_, state_begin_flags[state], [&](IDirect3DDevice9* device) {
+    return draw_in_batch(graphic_, keep_alpha, state_begin_flags[state], [&](IDirect3DDevice9* device) {
         apply_layer_state(device, state);
         device->SetSamplerState(0, D3DSAMP_MAGFILTER, filter_of((flags >> 12) & 0xF));
         device->SetSamplerState(0, D3DSAMP_MINFILTER, filter_of((flags >> 8) & 0xF));

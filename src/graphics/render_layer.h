@@ -77,6 +77,11 @@ public:
     int32_t id;
     graphic_render_target* target = nullptr;
     std::list<graphic_render_object*> objects;
+    // Set by whoever owns the frame's layout: a skipped layer draws nothing
+    // (its target is not even selected); a layer that keeps alpha leaves
+    // its target's alpha channel as cleared.
+    bool skipped = false;
+    bool keep_alpha = false;
 
 protected:
     bool select_target();

@@ -168,3 +168,53 @@ TEST_F(SystemRenderWorld, TransitionsSwapTheSceneTargetsAndShowTheWorld) {
         EXPECT_NE(std::string::npos, log.find(std::string("system_manager::switch_render_target: ") + id)) << id;
     engine_system_log().close();
 }
+
+// While the default transition idles the world draws straight onto the
+// screen: the picture, alpha included, is the one the copy made, the next
+// transition still finds the old scene, and anything drawn over the world
+// brings the copy back.
+TEST_F(SystemRenderWorld, DirectWorldDrawsTheSamePictureAndKeepsTheOldScene) {
+    graphic& g = *graphic::instance();
+    system_manager& sm = engine_system_manager_object();
+    auto blue = solid_texture(0xFF0000FF);
+    auto ground = sprite_of(blue.get(), 20, 20);
+    ASSERT_TRUE(g.attach_render_object(ground.get(), sm.layer_id(layer_object)));
+    sm.set_background_colour(0x80204060);  // the world's alpha is not opaque; the copy's is
+    ASSERT_TRUE(sm.create_default_transition());
+    ASSERT_TRUE(sm.set_transition(nullptr));
+    g.back_buffer()->clear_color = 0xFFFF0000;  // as a fade leaves it
+    graphic_render_layer* world = g.get_layer(sm.layer_id(layer_object));
+
+    ASSERT_TRUE(g.render());
+    pixels copied = read_target(g, g.back_buffer());
+    pixels scene = read_target(g, sm.render_target(0));
+
+    sm.prepare_render();
+    EXPECT_EQ(g.back_buffer(), world->target) << "drawn straight onto the screen";
+    ASSERT_TRUE(g.render());
+    sm.finish_render();
+    EXPECT_EQ(0xFFFF0000u, g.back_buffer()->clear_color);
+    pixels direct = read_target(g, g.back_buffer());
+    ASSERT_EQ(copied.data.size(), direct.data.size());
+    size_t differing = 0;
+    for (size_t i = 0; i < copied.data.size(); ++i) differing += copied.data[i] != direct.data[i];
+    EXPECT_EQ(0u, differing) << std::hex << copied.at(30, 30) << " " << direct.at(30, 30);
+
+    // A crossfade starting now takes the world as its old scene.
+    ASSERT_TRUE(sm.start_transition(3, nullptr, 0, 4));
+    EXPECT_EQ(sm.render_target(0), world->target);
+    pixels old_scene = read_target(g, sm.render_target(1));
+    for (auto [x, y] : {std::pair{5, 5}, {22, 22}, {30, 30}, {40, 40}, {100, 100}})
+        EXPECT_EQ(scene.at(x, y) & 0xFFFFFFu, old_scene.at(x, y) & 0xFFFFFFu) << x << "," << y;
+
+    // An interface sprite over the world keeps the world in its own target.
+    ASSERT_TRUE(sm.set_transition(nullptr));
+    auto label = sprite_of(blue.get(), 0, 0);
+    ASSERT_TRUE(g.attach_render_object(label.get(), sm.layer_id(layer_interface)));
+    sm.prepare_render();
+    EXPECT_EQ(sm.render_target(0), world->target);
+    ASSERT_TRUE(g.render());
+    sm.finish_render();
+    g.get_layer(sm.layer_id(layer_interface))->objects.clear();
+    sm.set_background_colour(0xFF000000);
+}
