@@ -6,26 +6,6 @@
 #include "image_files.h"
 
 namespace {
-// A 24-bit BMP of one 32x32 cell in one grey.
-std::string cell_bmp() {
-    const int width = 32, height = 32, row = width * 3;
-    std::string bytes(54 + size_t(row) * height, '\0');
-    auto put32 = [&](size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) bytes[at + i] = char(v >> (8 * i));
-    };
-    bytes[0] = 'B';
-    bytes[1] = 'M';
-    put32(2, uint32_t(bytes.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, width);
-    put32(22, height);
-    bytes[26] = 1;
-    bytes[28] = 24;
-    for (size_t i = 54; i < bytes.size(); ++i) bytes[i] = char(100);
-    return bytes;
-}
-
 // A 640 x 480 field of grey cells. Clamping the view at the field's corner
 // puts the camera half a view inside it, so the view point shows the view
 // size the field manager holds.
@@ -60,7 +40,7 @@ const char* const game =
 TEST(EngineResize, TheFieldViewAndThePictureTakeTheNewClientSize) {
     game_folder folder("[Vy]\r\nFPS=60\r\nWIDTH=320\r\nHEIGHT=240\r\n", game);
     CreateDirectoryW(folder.path(L"graphic").c_str(), nullptr);
-    folder.write(L"graphic\\ground.bmp", cell_bmp());
+    folder.write(L"graphic\\ground.bmp", solid_bmp(32, 32, 0x646464));
     engine_outcome out = run_engine(folder.dir());
     ASSERT_FALSE(out.timed_out);
     EXPECT_EQ(0, out.exit_code) << folder.read(L"log\\vytrace.log");
