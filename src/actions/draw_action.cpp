@@ -64,11 +64,7 @@ draw_action::~draw_action() {
     dc_holder = nullptr;
     if (holder) holder->forget(this);
     if (view) {
-        graphic* g = view->owner();
-        if (graphic_render_layer* layer = g ? g->get_layer(view->layer_id) : nullptr) {
-            layer->objects.remove(view);
-            layer->flags |= layer_flag_object_removed;
-        }
+        if (graphic* g = view->owner()) g->detach_render_object(view);
         view->set_texture(nullptr);
         delete view;
         view = nullptr;

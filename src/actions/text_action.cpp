@@ -165,11 +165,7 @@ bool text_action::text_render::render() {
 
 text_action::~text_action() {
     if (renderer) {
-        graphic* g = renderer->owner();
-        if (graphic_render_layer* layer = g ? g->get_layer(renderer->layer_id) : nullptr) {
-            layer->objects.remove(renderer);
-            layer->flags |= layer_flag_object_removed;
-        }
+        if (graphic* g = renderer->owner()) g->detach_render_object(renderer);
         delete renderer;
         renderer = nullptr;
     }

@@ -215,10 +215,7 @@ text_set::~text_set() { actor_ref_release(notify); }
 
 text_action_ex::~text_action_ex() {
     if (renderer) {
-        if (graphic_render_layer* layer = renderer->owner()->get_layer(renderer->layer_id)) {
-            layer->objects.remove(renderer);
-            layer->flags |= layer_flag_object_removed;
-        }
+        renderer->owner()->detach_render_object(renderer);
         delete renderer;
     }
     sets.clear();

@@ -163,10 +163,7 @@ bool text_draw_action::text_render::render() {
 
 text_draw_action::~text_draw_action() {
     if (renderer) {
-        if (graphic_render_layer* layer = renderer->owner()->get_layer(renderer->layer_id)) {
-            layer->objects.remove(renderer);
-            layer->flags |= layer_flag_object_removed;
-        }
+        renderer->owner()->detach_render_object(renderer);
         delete renderer;
     }
     glyphs.clear();

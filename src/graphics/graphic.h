@@ -98,6 +98,8 @@ public:
     graphic_render_layer* remove_render_layer(int32_t id);
     bool attach_render_object(graphic_render_object* object, int32_t index);
     bool move_render_object(graphic_render_object* object, int32_t index);
+    // Takes the object out of its layer's list (the caller still owns it).
+    void detach_render_object(graphic_render_object* object);
     bool set_layer_target(int32_t index, graphic_render_target* target);
     // flags = (flags & ~mask) | (value & mask)
     bool update_layer_state(int32_t index, uint32_t mask, uint32_t value);

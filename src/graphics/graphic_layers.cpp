@@ -68,6 +68,13 @@ bool graphic::attach_render_object(graphic_render_object* object, int32_t index)
     return true;
 }
 
+void graphic::detach_render_object(graphic_render_object* object) {
+    graphic_render_layer* layer = object ? get_layer(object->layer_id) : nullptr;
+    if (!layer) return;
+    layer->objects.remove(object);
+    layer->flags |= layer_flag_object_removed;
+}
+
 bool graphic::move_render_object(graphic_render_object* object, int32_t index) {
     resolve_layer_index(index);
     graphic_render_layer* to = get_layer(index);
