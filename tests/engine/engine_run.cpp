@@ -202,6 +202,15 @@ bool wait_for_file(const std::wstring& path, DWORD timeout_ms) {
     return exists(path);
 }
 
+std::string wait_for_text(const std::wstring& path, DWORD timeout_ms) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        std::string text = exists(path) ? read_whole(path) : std::string();
+        if (!text.empty() || GetTickCount() - start >= timeout_ms) return text;
+        Sleep(20);
+    }
+}
+
 HWND engine_process::wait_box(const std::wstring& caption, DWORD timeout_ms) {
     DWORD start = GetTickCount();
     while (GetTickCount() - start < timeout_ms && running()) {

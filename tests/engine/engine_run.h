@@ -97,4 +97,8 @@ engine_outcome run_engine(const std::wstring& folder, const std::wstring& argume
 // Waits until a file exists (false after the time limit).
 bool wait_for_file(const std::wstring& path, DWORD timeout_ms);
 
+// Waits until a file has content, which a script writes after opening it;
+// the content, or "" after the time limit.
+std::string wait_for_text(const std::wstring& path, DWORD timeout_ms);
+
 #endif

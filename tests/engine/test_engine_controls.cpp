@@ -33,8 +33,7 @@ TEST(EngineControls, WindowEventsAndMainWindowCommandsReachTheOwner) {
     engine_process engine(game.dir(), L"");
     HWND main = engine.wait_main_window(box_wait);
     ASSERT_NE(nullptr, main);
-    ASSERT_TRUE(wait_for_file(game.path(L"ready.txt"), box_wait));
-    EXPECT_EQ("panel nil", game.read(L"ready.txt"));
+    EXPECT_EQ("panel nil", wait_for_text(game.path(L"ready.txt"), box_wait));
     // A notification from control 10001, as a child control sends it.
     PostMessageW(main, WM_COMMAND, MAKEWPARAM(10001, 7), reinterpret_cast<LPARAM>(main));
     engine_outcome out = engine.wait(30000);
@@ -146,8 +145,7 @@ TEST(EngineControls, FontsPicturesAndPaintTablesInARunningGame) {
     engine_process engine(game.dir(), L"");
     HWND main = engine.wait_main_window(box_wait);
     ASSERT_NE(nullptr, main);
-    ASSERT_TRUE(wait_for_file(game.path(L"ready.txt"), box_wait));
-    EXPECT_EQ("true nil true true", game.read(L"ready.txt"));
+    ASSERT_EQ("true nil true true", wait_for_text(game.path(L"ready.txt"), box_wait));
     // The font made from the table is the control's: its text stands
     // taller than the system font's.
     HWND fonts = engine_window(engine.id(), L"fonts", box_wait);
