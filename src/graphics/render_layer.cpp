@@ -181,6 +181,7 @@ bool graphic_screen_render_layer::initialize(graphic_render_target* source,
     sprite_ = new (std::nothrow) graphic_sprite_object(graphic_);
     if (!sprite_) return false;
     sprite_->set_texture(source);
+    source_ = source;
     sprite_->rect = RECT{0, 0, LONG(graphic_->client_width()), LONG(graphic_->client_height())};
     sprite_->fit_texture(0.0f);
     // Copied with its colour as it is: the off-screen screen's own alpha
@@ -190,10 +191,27 @@ bool graphic_screen_render_layer::initialize(graphic_render_target* source,
     return true;
 }
 
+// When the off-screen screen and the back buffer are the same size and
+// nothing is scaled, the copy is a plain one-to-one blit: it needs no clear
+// and no vertices, so it never waits for the device to take a vertex upload.
+bool graphic_screen_render_layer::copy_whole() {
+    graphic_render_target* source = source_;
+    if (!target || !source || !target->render_surface() || !source->render_surface()) return false;
+    const uint32_t w = graphic_->client_width(), h = graphic_->client_height();
+    if (target->width() != w || target->height() != h || source->width() != w ||
+        source->height() != h)
+        return false;
+    const RECT r{0, 0, LONG(w), LONG(h)};
+    return SUCCEEDED(graphic_->device()->StretchRect(source->render_surface(), &r,
+                                                     target->render_surface(), &r,
+                                                     D3DTEXF_POINT));
+}
+
 bool graphic_screen_render_layer::render() {
     if (!sprite_) return false;
-    if (target && !target->set_target()) return false;
     bool unscaled = graphic_->present_parameters().Windowed || !graphic_->scaling();
+    if (unscaled && copy_whole()) return true;
+    if (target && !target->set_target()) return false;
     sprite_->scale_x = unscaled ? 1.0f : graphic_->fs_scale_x();
     sprite_->scale_y = unscaled ? 1.0f : graphic_->fs_scale_y();
     sprite_->update_bound();

@@ -137,7 +137,10 @@ public:
     graphic_sprite_object* sprite() const { return sprite_; }
 
 private:
+    bool copy_whole();
+
     graphic_sprite_object* sprite_ = nullptr;
+    graphic_render_target* source_ = nullptr;
 };
 
 // Sprite-batch begin flags of the state-render states.
