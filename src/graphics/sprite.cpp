@@ -317,7 +317,7 @@ void graphic_sprite::apply_row(IDirect3DDevice9* device, uint32_t row) {
     device->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
 }
 
-// Two triangles (0 1 2, 3 0 2) of the quad's corners, with the same float
+// Two triangles (0 1 2, 3 0 2) of the quad's four corners, with the same float
 // operations in the same order as D3DX's sprite, so that the picture is
 // the same to the bit.
 void graphic_sprite::put_quad(const quad& q, uint32_t tw, uint32_t th) {
@@ -331,7 +331,7 @@ void graphic_sprite::put_quad(const quad& q, uint32_t tw, uint32_t th) {
     const float u0 = float(r.left) / float(tw), u1 = float(r.right) / float(tw);
     const float v0 = float(r.top) / float(th), v1 = float(r.bottom) / float(th);
     const size_t at = vertices_.size();
-    vertices_.resize(at + 6);
+    vertices_.resize(at + 4);
     vertex* v = &vertices_[at];
     v[0] = vertex{{x0, y0, z}, q.color, {u0, v0}};
     v[1] = vertex{{x1, y0, z}, q.color, {u1, v0}};
@@ -353,14 +353,44 @@ void graphic_sprite::put_quad(const quad& q, uint32_t tw, uint32_t th) {
         D3DXVec3TransformCoordArray(&v[0].position, sizeof(vertex), &v[0].position,
                                     sizeof(vertex), &m, 4);
     }
-    v[4] = v[0];
-    v[5] = v[2];
 }
 
+// The alpha test drops texels of alpha 0. Where the blend already leaves
+// the target as it was for such texels (source scaled by its alpha, added to
+// or taken from the whole target) the test changes no pixel, so it is left
+// off: a shader that may discard costs the rasteriser in every pixel.
+void graphic_sprite::fit_alpha_test(IDirect3DDevice9* device) {
+    DWORD blending = FALSE, src = 0, dest = 0, op = 0, func = 0, ref = 1;
+    device->GetRenderState(D3DRS_ALPHABLENDENABLE, &blending);
+    device->GetRenderState(D3DRS_SRCBLEND, &src);
+    device->GetRenderState(D3DRS_DESTBLEND, &dest);
+    device->GetRenderState(D3DRS_BLENDOP, &op);
+    device->GetRenderState(D3DRS_ALPHAFUNC, &func);
+    device->GetRenderState(D3DRS_ALPHAREF, &ref);
+    const bool unchanged_at_zero = blending && src == D3DBLEND_SRCALPHA &&
+                                   (dest == D3DBLEND_INVSRCALPHA || dest == D3DBLEND_ONE) &&
+                                   (op == D3DBLENDOP_ADD || op == D3DBLENDOP_REVSUBTRACT) &&
+                                   func == D3DCMP_GREATER && ref == 0;
+    device->SetRenderState(D3DRS_ALPHATESTENABLE, unchanged_at_zero ? FALSE : alpha_test_);
+}
+
+// Quads share their corners through indices: a third fewer vertices for the
+// device to take and transform than two separate triangles.
 void graphic_sprite::draw_run(IDirect3DDevice9* device) {
     if (vertices_.empty()) return;
-    device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, UINT(vertices_.size() / 3), vertices_.data(),
-                            sizeof(vertex));
+    const size_t quads = vertices_.size() / 4;
+    if (quad_indices_.size() < quads * 6) {
+        const size_t had = quad_indices_.size() / 6;
+        quad_indices_.resize(quads * 6);
+        for (size_t i = had; i < quads; ++i) {
+            const uint16_t first = uint16_t(i * 4);
+            const uint16_t corners[6] = {0, 1, 2, 3, 0, 2};
+            for (int k = 0; k < 6; ++k) quad_indices_[i * 6 + k] = uint16_t(first + corners[k]);
+        }
+    }
+    device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, UINT(vertices_.size()), UINT(quads * 2),
+                                   quad_indices_.data(), D3DFMT_INDEX16, vertices_.data(),
+                                   sizeof(vertex));
     ++draw_calls_;
     vertices_.clear();
 }
@@ -390,16 +420,22 @@ HRESULT graphic_sprite::end() {
     // texel whatever the layer's filters. Anisotropic filtering (D3DX's own
     // choice for minification) may otherwise reach across a sheet cell's
     // edge into its neighbour. Other quads keep the layer's filters.
-    DWORD mag_filter = D3DTEXF_LINEAR, min_filter = D3DTEXF_LINEAR;
+    // Such quads also read the top level only: the level of detail there is
+    // 0, and sampling no other level saves the rasteriser the blend of two.
+    DWORD mag_filter = D3DTEXF_LINEAR, min_filter = D3DTEXF_LINEAR, mip_filter = D3DTEXF_NONE;
     device->GetSamplerState(0, D3DSAMP_MAGFILTER, &mag_filter);
     device->GetSamplerState(0, D3DSAMP_MINFILTER, &min_filter);
+    device->GetSamplerState(0, D3DSAMP_MIPFILTER, &mip_filter);
+    alpha_test_ = FALSE;
+    device->GetRenderState(D3DRS_ALPHATESTENABLE, &alpha_test_);
+    fit_alpha_test(device);
     uint32_t current = 0;
     bool point = false;
     IDirect3DTexture9* bound = nullptr;
     uint32_t tw = 0, th = 0;
     vertices_.clear();
-    // 16-bit vertex counts keep every driver's draw within its limits.
-    const size_t run_limit = 6 * 10000;
+    // 16-bit indices reach 65,536 corners: 16,384 quads a draw.
+    const size_t run_limit = 4 * 16384;
     for (uint32_t index : order_) {
         const quad& q = pool_[index];
         if (!q.texture) continue;
@@ -411,12 +447,14 @@ HRESULT graphic_sprite::end() {
         if (row != current) {
             current = row;
             apply_row(device, row);
+            fit_alpha_test(device);
             row_changes_.push_back(row);
         }
         if (one_to_one != point) {
             point = one_to_one;
             device->SetSamplerState(0, D3DSAMP_MAGFILTER, point ? D3DTEXF_POINT : mag_filter);
             device->SetSamplerState(0, D3DSAMP_MINFILTER, point ? D3DTEXF_POINT : min_filter);
+            device->SetSamplerState(0, D3DSAMP_MIPFILTER, point ? D3DTEXF_NONE : mip_filter);
         }
         if (q.texture != bound) {
             bound = q.texture;
@@ -434,7 +472,9 @@ HRESULT graphic_sprite::end() {
     if (point) {
         device->SetSamplerState(0, D3DSAMP_MAGFILTER, mag_filter);
         device->SetSamplerState(0, D3DSAMP_MINFILTER, min_filter);
+        device->SetSamplerState(0, D3DSAMP_MIPFILTER, mip_filter);
     }
+    device->SetRenderState(D3DRS_ALPHATESTENABLE, alpha_test_);
     saved_->Apply();
     begun_ = false;
     next_ = 0;

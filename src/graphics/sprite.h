@@ -82,6 +82,7 @@ private:
     void release_device_objects();
     void put_quad(const quad& q, uint32_t texture_width, uint32_t texture_height);
     void draw_run(IDirect3DDevice9* device);
+    void fit_alpha_test(IDirect3DDevice9* device);
 
     IDirect3DVertexDeclaration9* declaration_ = nullptr;
     IDirect3DStateBlock9* saved_ = nullptr;
@@ -89,11 +90,13 @@ private:
     DWORD filter_caps_ = 0;
     DWORD max_anisotropy_ = 0;
     DWORD alpha_compare_caps_ = 0;
+    DWORD alpha_test_ = FALSE;  // as the layer left it for this batch
     graphic_texture* stage_[4] = {};
     std::vector<quad> pool_;
     size_t next_ = 0;
     std::vector<uint32_t> order_;
-    std::vector<vertex> vertices_;  // the run being built
+    std::vector<vertex> vertices_;  // the run being built, four corners a quad
+    std::vector<uint16_t> quad_indices_;
     size_t draw_calls_ = 0;
     std::vector<uint32_t> row_changes_;
 };

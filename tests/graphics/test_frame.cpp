@@ -172,6 +172,64 @@ TEST_F(frame_test, LayerStatesOfStateRenderLayers) {
     }
 }
 
+// Texels of alpha 0 leave the target as it was in every blend row and layer
+// state, except where the alpha comes from the vertex colour instead.
+TEST_F(frame_test, TexelsOfAlphaZeroLeaveTheTargetWhateverTheBlend) {
+    graphic_texture* clear_texels = g().new_texture(true);
+    ASSERT_TRUE(clear_texels->create_blank(16, 16, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, 0));
+    ASSERT_TRUE(clear_texels->lock(nullptr, 0));
+    for (uint32_t y = 0; y < 16; ++y)
+        for (uint32_t x = 0; x < 16; ++x)
+            reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(clear_texels->bits()) +
+                                        y * clear_texels->pitch())[x] = 0x00FF8040;
+    clear_texels->unlock();
+    struct clear_case {
+        const char* name;
+        uint32_t layer_state;  // 0: an alpha layer
+        uint32_t blend;
+        uint32_t expected;
+    };
+    const clear_case cases[] = {
+        {"alpha", 0, 0, background},
+        {"copy", 0, 1, background},
+        {"additive", 0, 2, background},
+        {"alpha additive", 0, 3, background},
+        {"vertex alpha", 0, 4, 0xFFFF8040},
+        {"subtractive", 0, 5, background},
+        {"multiply", 0, 6, background},
+        {"inverse", 0, 7, background},
+        {"premultiplied", 0, 8, background},
+        {"double multiply", 0, 9, background},
+        {"alpha doubled, additive", 0, 10, background},
+        {"additive layer state", 0x02, 0, background},
+        {"multiply layer state", 0x06, 0, background},
+        {"premultiplied layer state", 0x08, 0, background},
+    };
+    std::vector<std::unique_ptr<graphic_sprite_object>> sprites;
+    int i = 0;
+    for (const clear_case& c : cases) {
+        int32_t id = c.layer_state ? layer<graphic_sprite_staterender_layer>()
+                                   : layer<graphic_alpha_sprite_render_layer>();
+        if (c.layer_state) ASSERT_TRUE(g().update_layer_state(id, 0xFFFF, c.layer_state));
+        sprites.push_back(sprite_at(clear_texels, float(16 * (i % 10)), float(20 * (i / 10))));
+        sprites.back()->blend = c.blend;
+        ASSERT_TRUE(g().attach_render_object(sprites.back().get(), id));
+        ++i;
+    }
+    DWORD alpha_test = 2;
+    g().device()->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+    pixels p = frame();
+    g().device()->GetRenderState(D3DRS_ALPHATESTENABLE, &alpha_test);
+    EXPECT_EQ(alpha_test, DWORD(TRUE)) << "the batch puts the alpha test back";
+    i = 0;
+    for (const clear_case& c : cases) {
+        uint32_t got = p.at(16 * (i % 10) + 8, 20 * (i / 10) + 8);
+        EXPECT_EQ(got & 0xFFFFFF, c.expected & 0xFFFFFF)
+            << c.name << ": got " << std::hex << got << " expected " << c.expected;
+        ++i;
+    }
+}
+
 TEST_F(frame_test, AddAlphaLayerAddsToTheTarget) {
     int32_t id = layer<graphic_addalpha_sprite_render_layer>();
     auto s = sprite_at(white_, 0, 0);
