@@ -40,6 +40,24 @@ uint32_t blend_row_of(uint32_t mode) {
 
 constexpr D3DCOLOR stage_colors[4] = {0, 0xFF000000, 0xFFFFFFFF, 0xFF808080};
 
+// ps_2_0: texld r0, t0, s0 / mul r0, r0, v0 / mov oC0, r0. The texel times
+// the vertex colour: stage 0's plain modulate, without the specular and fog
+// terms a fixed-function pipeline may still work out in every pixel.
+constexpr DWORD modulate_shader[] = {
+    0xFFFF0200,                                      // ps_2_0
+    0x0200001F, 0x80000000, 0xB0030000,              // dcl t0.xy
+    0x0200001F, 0x80000000, 0x900F0000,              // dcl v0
+    0x0200001F, 0x90000000, 0xA00F0800,              // dcl_2d s0
+    0x03000042, 0x800F0000, 0xB0E40000, 0xA0E40800,  // texld r0, t0, s0
+    0x03000005, 0x800F0000, 0x80E40000, 0x90E40000,  // mul r0, r0, v0
+    0x02000001, 0x800F0800, 0x80E40000,              // mov oC0, r0
+    0x0000FFFF,
+};
+
+// Quads a device is given to draw before it is made to start on them, so
+// that it draws one part of a long batch while it takes in the next.
+constexpr size_t quads_per_hand_over = 2048;
+
 // One colour in a texel of the given format.
 bool fill_texel_colour(graphic_texture& t, D3DCOLOR c) {
     uint8_t a = c >> 24, r = c >> 16, g = c >> 8, b = c;
@@ -106,6 +124,9 @@ bool graphic_sprite::create() {
     filter_caps_ = caps.TextureFilterCaps;
     max_anisotropy_ = caps.MaxAnisotropy;
     alpha_compare_caps_ = caps.AlphaCmpCaps;
+    if (caps.PixelShaderVersion >= D3DPS_VERSION(2, 0) &&
+        FAILED(device->CreatePixelShader(modulate_shader, &modulate_)))
+        modulate_ = nullptr;
     static const D3DVERTEXELEMENT9 elements[] = {
         {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
         {0, 12, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
@@ -143,6 +164,9 @@ bool graphic_sprite::create() {
 void graphic_sprite::release_device_objects() {
     if (saved_) saved_->Release();
     saved_ = nullptr;
+    if (handed_) handed_->Release();
+    handed_ = nullptr;
+    quads_held_ = 0;
     begun_ = false;
 }
 
@@ -154,6 +178,8 @@ bool graphic_sprite::release(bool all) {
     release_device_objects();
     if (declaration_) declaration_->Release();
     declaration_ = nullptr;
+    if (modulate_) modulate_->Release();
+    modulate_ = nullptr;
     // The stage textures are registered objects: the graphic deletes them.
     return true;
 }
@@ -376,6 +402,48 @@ void graphic_sprite::fit_alpha_test(IDirect3DDevice9* device) {
 
 // Quads share their corners through indices: a third fewer vertices for the
 // device to take and transform than two separate triangles.
+// Stage 0's plain modulate with stage 1 off draws through the modulate
+// shader: the same arithmetic, so the same pixels; anything else stays with
+// the fixed-function stages.
+void graphic_sprite::fit_pixel_shader(IDirect3DDevice9* device) {
+    if (!modulate_) return;
+    DWORD colour_op = 0, colour1 = 0, colour2 = 0, alpha_op = 0, alpha1 = 0, alpha2 = 0;
+    DWORD next_op = 0, index = 1, transform = 1, fog = TRUE, specular = TRUE;
+    device->GetTextureStageState(0, D3DTSS_COLOROP, &colour_op);
+    device->GetTextureStageState(0, D3DTSS_COLORARG1, &colour1);
+    device->GetTextureStageState(0, D3DTSS_COLORARG2, &colour2);
+    device->GetTextureStageState(0, D3DTSS_ALPHAOP, &alpha_op);
+    device->GetTextureStageState(0, D3DTSS_ALPHAARG1, &alpha1);
+    device->GetTextureStageState(0, D3DTSS_ALPHAARG2, &alpha2);
+    device->GetTextureStageState(0, D3DTSS_TEXCOORDINDEX, &index);
+    device->GetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, &transform);
+    device->GetTextureStageState(1, D3DTSS_COLOROP, &next_op);
+    device->GetRenderState(D3DRS_FOGENABLE, &fog);
+    device->GetRenderState(D3DRS_SPECULARENABLE, &specular);
+    const bool plain = colour_op == D3DTOP_MODULATE && colour1 == D3DTA_TEXTURE &&
+                       colour2 == D3DTA_DIFFUSE && alpha_op == D3DTOP_MODULATE &&
+                       alpha1 == D3DTA_TEXTURE && alpha2 == D3DTA_DIFFUSE &&
+                       next_op == D3DTOP_DISABLE && index == 0 &&
+                       transform == D3DTTFF_DISABLE && !fog && !specular;
+    device->SetPixelShader(plain ? modulate_ : nullptr);
+    shading_ = plain;
+}
+
+// Makes the device start on what it holds once a long stretch of quads has
+// been given to it (an event query asked with a flush), instead of taking
+// the whole batch before drawing any of it.
+void graphic_sprite::hand_over(IDirect3DDevice9* device, size_t quads) {
+    quads_held_ += quads;
+    if (quads_held_ < quads_per_hand_over) return;
+    quads_held_ = 0;
+    if (!handed_ && FAILED(device->CreateQuery(D3DQUERYTYPE_EVENT, &handed_))) {
+        handed_ = nullptr;
+        return;
+    }
+    handed_->Issue(D3DISSUE_END);
+    handed_->GetData(nullptr, 0, D3DGETDATA_FLUSH);
+}
+
 void graphic_sprite::draw_run(IDirect3DDevice9* device) {
     if (vertices_.empty()) return;
     const size_t quads = vertices_.size() / 4;
@@ -392,12 +460,16 @@ void graphic_sprite::draw_run(IDirect3DDevice9* device) {
                                    quad_indices_.data(), D3DFMT_INDEX16, vertices_.data(),
                                    sizeof(vertex));
     ++draw_calls_;
+    if (shading_) ++shaded_draws_;
     vertices_.clear();
+    hand_over(device, quads);
 }
 
 HRESULT graphic_sprite::end() {
     row_changes_.clear();
     draw_calls_ = 0;
+    shaded_draws_ = 0;
+    shading_ = false;
     IDirect3DDevice9* device = graphic_->device();
     if (!begun_ || !device) return D3DERR_INVALIDCALL;
     // Back to front; equal depths keep the order they were queued in. A
@@ -429,13 +501,15 @@ HRESULT graphic_sprite::end() {
     alpha_test_ = FALSE;
     device->GetRenderState(D3DRS_ALPHATESTENABLE, &alpha_test_);
     fit_alpha_test(device);
+    fit_pixel_shader(device);
     uint32_t current = 0;
     bool point = false;
     IDirect3DTexture9* bound = nullptr;
     uint32_t tw = 0, th = 0;
     vertices_.clear();
-    // 16-bit indices reach 65,536 corners: 16,384 quads a draw.
-    const size_t run_limit = 4 * 16384;
+    // Long runs go to the device in parts (16-bit indices would reach
+    // 16,384 quads a draw).
+    const size_t run_limit = 4 * quads_per_hand_over;
     for (uint32_t index : order_) {
         const quad& q = pool_[index];
         if (!q.texture) continue;
@@ -448,6 +522,7 @@ HRESULT graphic_sprite::end() {
             current = row;
             apply_row(device, row);
             fit_alpha_test(device);
+            fit_pixel_shader(device);
             row_changes_.push_back(row);
         }
         if (one_to_one != point) {

@@ -65,6 +65,8 @@ public:
     size_t pool_size() const { return pool_.size(); }
     // Draw calls issued by the last end.
     size_t last_draw_calls() const { return draw_calls_; }
+    // Of those, the draws made through the modulate shader.
+    size_t last_shaded_draws() const { return shaded_draws_; }
     size_t queued() const { return next_; }
     // Blend rows applied by the last end (for checks of state changes).
     const std::vector<uint32_t>& last_row_changes() const { return row_changes_; }
@@ -82,10 +84,15 @@ private:
     void release_device_objects();
     void put_quad(const quad& q, uint32_t texture_width, uint32_t texture_height);
     void draw_run(IDirect3DDevice9* device);
+    void hand_over(IDirect3DDevice9* device, size_t quads);
     void fit_alpha_test(IDirect3DDevice9* device);
+    void fit_pixel_shader(IDirect3DDevice9* device);
 
     IDirect3DVertexDeclaration9* declaration_ = nullptr;
     IDirect3DStateBlock9* saved_ = nullptr;
+    IDirect3DPixelShader9* modulate_ = nullptr;  // none where the device has no 2.0 shaders
+    IDirect3DQuery9* handed_ = nullptr;
+    size_t quads_held_ = 0;  // drawn since the device last took its commands
     bool begun_ = false;
     DWORD filter_caps_ = 0;
     DWORD max_anisotropy_ = 0;
@@ -98,6 +105,8 @@ private:
     std::vector<vertex> vertices_;  // the run being built, four corners a quad
     std::vector<uint16_t> quad_indices_;
     size_t draw_calls_ = 0;
+    size_t shaded_draws_ = 0;
+    bool shading_ = false;
     std::vector<uint32_t> row_changes_;
 };
 

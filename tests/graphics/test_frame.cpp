@@ -230,6 +230,51 @@ TEST_F(frame_test, TexelsOfAlphaZeroLeaveTheTargetWhateverTheBlend) {
     }
 }
 
+// Rows whose stages only modulate the texel by the vertex colour draw through
+// the modulate shader (BlendRowsOfTheBatch checks their pixels); the others
+// keep the fixed-function stages.
+TEST_F(frame_test, OnlyPlainModulateRowsDrawThroughTheShader) {
+    D3DCAPS9 caps{};
+    g().device()->GetDeviceCaps(&caps);
+    if (caps.PixelShaderVersion < D3DPS_VERSION(2, 0)) GTEST_SKIP() << "no 2.0 pixel shaders";
+    const struct {
+        uint32_t blend;
+        bool shaded;
+    } rows[] = {{0, true}, {1, true}, {2, true}, {4, false}, {6, false}, {7, false}, {10, false}};
+    int32_t id = layer<graphic_alpha_sprite_render_layer>();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.blend);
+        auto s = sprite_at(white_, 0, 0);
+        s->blend = row.blend;
+        ASSERT_TRUE(g().attach_render_object(s.get(), id));
+        ASSERT_TRUE(draw_layer(id));
+        EXPECT_EQ(g().sprite()->last_draw_calls(), 1u);
+        EXPECT_EQ(g().sprite()->last_shaded_draws(), row.shaded ? 1u : 0u);
+        g().detach_render_object(s.get());
+    }
+    IDirect3DPixelShader9* left = nullptr;
+    g().device()->GetPixelShader(&left);
+    if (left) left->Release();
+    EXPECT_EQ(nullptr, left) << "the batch puts the pixel shader back";
+}
+
+// A long batch goes to the device in parts and still draws every quad.
+TEST_F(frame_test, LongBatchesAreDrawnInPartsWithEveryQuad) {
+    int32_t id = layer<graphic_alpha_sprite_render_layer>();
+    std::vector<std::unique_ptr<graphic_sprite_object>> sprites;
+    const int count = 5000;
+    for (int i = 0; i < count; ++i) {
+        sprites.push_back(sprite_at(white_, float((i * 7) % (width - 16)), float((i * 3) % (height - 16))));
+        sprites.back()->color = i == count - 1 ? red : blue;
+        ASSERT_TRUE(g().attach_render_object(sprites.back().get(), id));
+    }
+    pixels p = frame();
+    EXPECT_EQ(g().sprite()->last_draw_calls(), 3u);
+    const int last = count - 1;
+    EXPECT_EQ(p.at((last * 7) % (width - 16) + 15, (last * 3) % (height - 16) + 15), red);
+    EXPECT_EQ(p.at(8, 8), blue);
+}
+
 TEST_F(frame_test, AddAlphaLayerAddsToTheTarget) {
     int32_t id = layer<graphic_addalpha_sprite_render_layer>();
     auto s = sprite_at(white_, 0, 0);
