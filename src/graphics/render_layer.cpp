@@ -195,14 +195,14 @@ bool graphic_screen_render_layer::initialize(graphic_render_target* source,
 // nothing is scaled, the copy is a plain one-to-one blit: it needs no clear
 // and no vertices, so it never waits for the device to take a vertex upload.
 bool graphic_screen_render_layer::copy_whole() {
-    graphic_render_target* source = source_;
-    if (!target || !source || !target->render_surface() || !source->render_surface()) return false;
+    if (!target || !source_ || !target->render_surface() || !source_->render_surface())
+        return false;
     const uint32_t w = graphic_->client_width(), h = graphic_->client_height();
-    if (target->width() != w || target->height() != h || source->width() != w ||
-        source->height() != h)
+    if (target->width() != w || target->height() != h || source_->width() != w ||
+        source_->height() != h)
         return false;
     const RECT r{0, 0, LONG(w), LONG(h)};
-    return SUCCEEDED(graphic_->device()->StretchRect(source->render_surface(), &r,
+    return SUCCEEDED(graphic_->device()->StretchRect(source_->render_surface(), &r,
                                                      target->render_surface(), &r,
                                                      D3DTEXF_POINT));
 }

@@ -400,8 +400,6 @@ void graphic_sprite::fit_alpha_test(IDirect3DDevice9* device) {
     device->SetRenderState(D3DRS_ALPHATESTENABLE, unchanged_at_zero ? FALSE : alpha_test_);
 }
 
-// Quads share their corners through indices: a third fewer vertices for the
-// device to take and transform than two separate triangles.
 // Stage 0's plain modulate with stage 1 off draws through the modulate
 // shader: the same arithmetic, so the same pixels; anything else stays with
 // the fixed-function stages.
@@ -444,6 +442,8 @@ void graphic_sprite::hand_over(IDirect3DDevice9* device, size_t quads) {
     handed_->GetData(nullptr, 0, D3DGETDATA_FLUSH);
 }
 
+// Quads share their corners through indices: a third fewer vertices for the
+// device to take and transform than two separate triangles.
 void graphic_sprite::draw_run(IDirect3DDevice9* device) {
     if (vertices_.empty()) return;
     const size_t quads = vertices_.size() / 4;

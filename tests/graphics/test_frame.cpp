@@ -176,13 +176,9 @@ TEST_F(frame_test, LayerStatesOfStateRenderLayers) {
 // state, except where the alpha comes from the vertex colour instead.
 TEST_F(frame_test, TexelsOfAlphaZeroLeaveTheTargetWhateverTheBlend) {
     graphic_texture* clear_texels = g().new_texture(true);
-    ASSERT_TRUE(clear_texels->create_blank(16, 16, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, 0));
-    ASSERT_TRUE(clear_texels->lock(nullptr, 0));
-    for (uint32_t y = 0; y < 16; ++y)
-        for (uint32_t x = 0; x < 16; ++x)
-            reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(clear_texels->bits()) +
-                                        y * clear_texels->pitch())[x] = 0x00FF8040;
-    clear_texels->unlock();
+    ASSERT_TRUE(clear_texels->create_blank(16, 16, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
+                                           D3DUSAGE_RENDERTARGET));
+    ASSERT_TRUE(clear_texels->fill(0x00FF8040));
     struct clear_case {
         const char* name;
         uint32_t layer_state;  // 0: an alpha layer
