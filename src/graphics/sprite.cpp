@@ -54,6 +54,18 @@ constexpr DWORD modulate_shader[] = {
     0x0000FFFF,
 };
 
+// ps_2_0: texld r0, t0, s0 / mov oC0, r0. The same modulate where every
+// corner of a run is white: the texel times one is the texel, and the
+// rasteriser then has no colour to carry across each quad.
+constexpr DWORD texel_shader[] = {
+    0xFFFF0200,                                      // ps_2_0
+    0x0200001F, 0x80000000, 0xB0030000,              // dcl t0.xy
+    0x0200001F, 0x90000000, 0xA00F0800,              // dcl_2d s0
+    0x03000042, 0x800F0000, 0xB0E40000, 0xA0E40800,  // texld r0, t0, s0
+    0x02000001, 0x800F0800, 0x80E40000,              // mov oC0, r0
+    0x0000FFFF,
+};
+
 // Quads a device is given to draw before it is made to start on them, so
 // that it draws one part of a long batch while it takes in the next.
 constexpr size_t quads_per_hand_over = 2048;
@@ -125,8 +137,12 @@ bool graphic_sprite::create() {
     max_anisotropy_ = caps.MaxAnisotropy;
     alpha_compare_caps_ = caps.AlphaCmpCaps;
     if (caps.PixelShaderVersion >= D3DPS_VERSION(2, 0) &&
-        FAILED(device->CreatePixelShader(modulate_shader, &modulate_)))
+        (FAILED(device->CreatePixelShader(modulate_shader, &modulate_)) ||
+         FAILED(device->CreatePixelShader(texel_shader, &texel_)))) {
+        if (modulate_) modulate_->Release();
         modulate_ = nullptr;
+        texel_ = nullptr;
+    }
     static const D3DVERTEXELEMENT9 elements[] = {
         {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
         {0, 12, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
@@ -180,6 +196,8 @@ bool graphic_sprite::release(bool all) {
     declaration_ = nullptr;
     if (modulate_) modulate_->Release();
     modulate_ = nullptr;
+    if (texel_) texel_->Release();
+    texel_ = nullptr;
     // The stage textures are registered objects: the graphic deletes them.
     return true;
 }
@@ -357,6 +375,7 @@ void graphic_sprite::put_quad(const quad& q, uint32_t tw, uint32_t th) {
     const float u0 = float(r.left) / float(tw), u1 = float(r.right) / float(tw);
     const float v0 = float(r.top) / float(th), v1 = float(r.bottom) / float(th);
     const size_t at = vertices_.size();
+    run_white_ = (at == 0 || run_white_) && q.color == 0xFFFFFFFF;
     vertices_.resize(at + 4);
     vertex* v = &vertices_[at];
     v[0] = vertex{{x0, y0, z}, q.color, {u0, v0}};
@@ -423,8 +442,15 @@ void graphic_sprite::fit_pixel_shader(IDirect3DDevice9* device) {
                        alpha1 == D3DTA_TEXTURE && alpha2 == D3DTA_DIFFUSE &&
                        next_op == D3DTOP_DISABLE && index == 0 &&
                        transform == D3DTTFF_DISABLE && !fog && !specular;
-    device->SetPixelShader(plain ? modulate_ : nullptr);
+    // The shader itself is chosen per run, when its colours are known.
+    if (!plain) use_pixel_shader(device, nullptr);
     shading_ = plain;
+}
+
+void graphic_sprite::use_pixel_shader(IDirect3DDevice9* device, IDirect3DPixelShader9* shader) {
+    if (shader == shader_in_use_) return;
+    device->SetPixelShader(shader);
+    shader_in_use_ = shader;
 }
 
 // Makes the device start on what it holds once a long stretch of quads has
@@ -456,11 +482,13 @@ void graphic_sprite::draw_run(IDirect3DDevice9* device) {
             for (int k = 0; k < 6; ++k) quad_indices_[i * 6 + k] = uint16_t(first + corners[k]);
         }
     }
+    if (shading_) use_pixel_shader(device, run_white_ ? texel_ : modulate_);
     device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, UINT(vertices_.size()), UINT(quads * 2),
                                    quad_indices_.data(), D3DFMT_INDEX16, vertices_.data(),
                                    sizeof(vertex));
     ++draw_calls_;
     if (shading_) ++shaded_draws_;
+    if (shading_ && run_white_) ++texel_draws_;
     vertices_.clear();
     hand_over(device, quads);
 }
@@ -469,7 +497,9 @@ HRESULT graphic_sprite::end() {
     row_changes_.clear();
     draw_calls_ = 0;
     shaded_draws_ = 0;
+    texel_draws_ = 0;
     shading_ = false;
+    shader_in_use_ = nullptr;  // as begin left the device
     IDirect3DDevice9* device = graphic_->device();
     if (!begun_ || !device) return D3DERR_INVALIDCALL;
     // Back to front; equal depths keep the order they were queued in. A

@@ -67,6 +67,8 @@ public:
     size_t last_draw_calls() const { return draw_calls_; }
     // Of those, the draws made through the modulate shader.
     size_t last_shaded_draws() const { return shaded_draws_; }
+    // Of those, the draws of all-white runs, made through the texel shader.
+    size_t last_texel_draws() const { return texel_draws_; }
     size_t queued() const { return next_; }
     // Blend rows applied by the last end (for checks of state changes).
     const std::vector<uint32_t>& last_row_changes() const { return row_changes_; }
@@ -87,10 +89,13 @@ private:
     void hand_over(IDirect3DDevice9* device, size_t quads);
     void fit_alpha_test(IDirect3DDevice9* device);
     void fit_pixel_shader(IDirect3DDevice9* device);
+    void use_pixel_shader(IDirect3DDevice9* device, IDirect3DPixelShader9* shader);
 
     IDirect3DVertexDeclaration9* declaration_ = nullptr;
     IDirect3DStateBlock9* saved_ = nullptr;
     IDirect3DPixelShader9* modulate_ = nullptr;  // none where the device has no 2.0 shaders
+    IDirect3DPixelShader9* texel_ = nullptr;     // made and dropped with modulate_
+    IDirect3DPixelShader9* shader_in_use_ = nullptr;  // this batch's, as last set
     IDirect3DQuery9* handed_ = nullptr;
     size_t quads_held_ = 0;  // drawn since the device last took its commands
     bool begun_ = false;
@@ -106,6 +111,8 @@ private:
     std::vector<uint16_t> quad_indices_;
     size_t draw_calls_ = 0;
     size_t shaded_draws_ = 0;
+    size_t texel_draws_ = 0;
+    bool run_white_ = true;  // every corner of the run being built is white
     bool shading_ = false;
     std::vector<uint32_t> row_changes_;
 };

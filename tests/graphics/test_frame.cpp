@@ -246,12 +246,48 @@ TEST_F(frame_test, OnlyPlainModulateRowsDrawThroughTheShader) {
         ASSERT_TRUE(draw_layer(id));
         EXPECT_EQ(g().sprite()->last_draw_calls(), 1u);
         EXPECT_EQ(g().sprite()->last_shaded_draws(), row.shaded ? 1u : 0u);
+        EXPECT_EQ(g().sprite()->last_texel_draws(), row.shaded ? 1u : 0u) << "its corners are white";
         g().detach_render_object(s.get());
     }
     IDirect3DPixelShader9* left = nullptr;
     g().device()->GetPixelShader(&left);
     if (left) left->Release();
     EXPECT_EQ(nullptr, left) << "the batch puts the pixel shader back";
+}
+
+// A run whose corners are all white draws its texels as they are; a run with
+// any other colour in it is modulated. A white quad looks the same either way.
+TEST_F(frame_test, AllWhiteRunsDrawTheirTexelsAsTheModulateWould) {
+    D3DCAPS9 caps{};
+    g().device()->GetDeviceCaps(&caps);
+    if (caps.PixelShaderVersion < D3DPS_VERSION(2, 0)) GTEST_SKIP() << "no 2.0 pixel shaders";
+    graphic_texture* texels = g().new_texture(true);
+    ASSERT_TRUE(texels->create_blank(16, 16, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
+                                     D3DUSAGE_RENDERTARGET));
+    ASSERT_TRUE(texels->fill(0xC0C08020));
+    int32_t id = layer<graphic_alpha_sprite_render_layer>();
+    // Runs: two white quads; a red one (another texture); white and half-faded.
+    const struct {
+        graphic_texture* texture;
+        D3DCOLOR color;
+    } quads[] = {{texels, 0xFFFFFFFF}, {texels, 0xFFFFFFFF}, {white_, red},
+                 {texels, 0xFFFFFFFF}, {texels, 0x80FFFFFF}};
+    std::vector<std::unique_ptr<graphic_sprite_object>> sprites;
+    for (const auto& q : quads) {
+        sprites.push_back(sprite_at(q.texture, float(20 * sprites.size()), 0));
+        sprites.back()->color = q.color;
+        ASSERT_TRUE(g().attach_render_object(sprites.back().get(), id));
+    }
+    pixels p = frame();
+    EXPECT_EQ(g().sprite()->last_draw_calls(), 3u);
+    EXPECT_EQ(g().sprite()->last_shaded_draws(), 3u);
+    EXPECT_EQ(g().sprite()->last_texel_draws(), 1u);
+    const uint32_t white_run = p.at(8, 8), mixed_run = p.at(68, 8);
+    EXPECT_TRUE(pixels::close_to(white_run | 0xFF000000, 0xFFA07028, 2)) << std::hex << white_run;
+    EXPECT_EQ(p.at(28, 8), white_run);
+    EXPECT_EQ(white_run, mixed_run) << "the same white quad through either shader";
+    EXPECT_EQ(p.at(48, 8), red);
+    EXPECT_TRUE(pixels::close_to(p.at(88, 8) | 0xFF000000, 0xFF705834, 2)) << std::hex << p.at(88, 8);
 }
 
 // A long batch goes to the device in parts and still draws every quad.
