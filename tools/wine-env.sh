@@ -72,10 +72,14 @@ if [ -z "${DISPLAY:-}" ] || ! vy_display_alive "$DISPLAY"; then
   fi
 fi
 
+# A prefix folder deleted and made again keeps its path, and the services of
+# the deleted one may still run: theirs is the deleted folder, not this one.
 vy_services_up() {
   local pid
   for pid in $(pgrep -f 'system32.services\.exe' 2>/dev/null); do
-    tr '\0' '\n' < /proc/$pid/environ 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+    tr '\0' '\n' < /proc/$pid/environ 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
+    case "$(readlink "/proc/$pid/cwd" 2>/dev/null)" in *" (deleted)") continue ;; esac
+    return 0
   done
   return 1
 }
@@ -114,7 +118,7 @@ vy_lock
 # later starts are fast; they are started here with no pipes of the caller's
 # (a test runner would otherwise wait for them to close).
 vy_env_ok=0
-if ! vy_services_up; then
+if ! vy_services_up || [ ! -f "$WINEPREFIX/.vy-ready" ]; then
   setsid wineserver -p </dev/null >/dev/null 2>&1 || true
   if [ ! -f "$WINEPREFIX/.vy-ready" ]; then
     vy_make_prefix || vy_env_ok=1
