@@ -30,6 +30,13 @@ protected:
         return read_target(g(), g().back_buffer());
     }
 
+    // The batch's shaders need them; without them it keeps the fixed stages.
+    bool pixel_shaders_2() {
+        D3DCAPS9 caps{};
+        g().device()->GetDeviceCaps(&caps);
+        return caps.PixelShaderVersion >= D3DPS_VERSION(2, 0);
+    }
+
     graphic_texture* white_ = nullptr;
 };
 
@@ -230,9 +237,7 @@ TEST_F(frame_test, TexelsOfAlphaZeroLeaveTheTargetWhateverTheBlend) {
 // the modulate shader (BlendRowsOfTheBatch checks their pixels); the others
 // keep the fixed-function stages.
 TEST_F(frame_test, OnlyPlainModulateRowsDrawThroughTheShader) {
-    D3DCAPS9 caps{};
-    g().device()->GetDeviceCaps(&caps);
-    if (caps.PixelShaderVersion < D3DPS_VERSION(2, 0)) GTEST_SKIP() << "no 2.0 pixel shaders";
+    if (!pixel_shaders_2()) GTEST_SKIP() << "no 2.0 pixel shaders";
     const struct {
         uint32_t blend;
         bool shaded;
@@ -258,9 +263,7 @@ TEST_F(frame_test, OnlyPlainModulateRowsDrawThroughTheShader) {
 // A run whose corners are all white draws its texels as they are; a run with
 // any other colour in it is modulated. A white quad looks the same either way.
 TEST_F(frame_test, AllWhiteRunsDrawTheirTexelsAsTheModulateWould) {
-    D3DCAPS9 caps{};
-    g().device()->GetDeviceCaps(&caps);
-    if (caps.PixelShaderVersion < D3DPS_VERSION(2, 0)) GTEST_SKIP() << "no 2.0 pixel shaders";
+    if (!pixel_shaders_2()) GTEST_SKIP() << "no 2.0 pixel shaders";
     graphic_texture* texels = g().new_texture(true);
     ASSERT_TRUE(texels->create_blank(16, 16, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
                                      D3DUSAGE_RENDERTARGET));
